@@ -1,0 +1,128 @@
+#include "text/DoubleByte.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+bool IsLead(char byte) { return IsLeadByte(static_cast<unsigned char>(byte)); }
+
+}  // namespace
+
+int IsTrailByteAt(const char *start, const char *position) {
+  if (!start || !position) return 0;
+  // Compared as addresses so that a position outside the string is no fault.
+  const uintptr_t target = reinterpret_cast<uintptr_t>(position);
+  const char *cursor = start;
+  while (reinterpret_cast<uintptr_t>(cursor) <= target) {
+    if (*cursor == 0) return 0;
+    if (IsLead(*cursor)) {
+      ++cursor;
+      // A lone lead byte never swallows the terminator.
+      if (*cursor == 0) return 0;
+      if (cursor == position) return 1;
+    }
+    ++cursor;
+  }
+  return 0;
+}
+
+const char *FindChar(const char *text, char ch) {
+  if (!text) return nullptr;
+  const char *p = text;
+  for (; *p != 0; ++p) {
+    if (IsLead(*p)) {
+      if (p[1] == 0) return nullptr;
+      ++p;
+    } else if (*p == ch) {
+      return p;
+    }
+  }
+  return ch == 0 ? p : nullptr;
+}
+
+char *FindChar(char *text, char ch) {
+  return const_cast<char *>(FindChar(static_cast<const char *>(text), ch));
+}
+
+const char *FindCharN(const char *text, size_t length, char ch) {
+  if (!text) return nullptr;
+  for (size_t i = 0; i < length; ++i) {
+    const char byte = text[i];
+    if (byte == 0) return ch == 0 ? text + i : nullptr;
+    if (IsLead(byte)) {
+      if (i + 1 >= length || text[i + 1] == 0) return nullptr;
+      ++i;
+    } else if (byte == ch) {
+      return text + i;
+    }
+  }
+  return nullptr;
+}
+
+const char *FindLastChar(const char *text, char ch) {
+  if (!text) return nullptr;
+  const char *result = nullptr;
+  for (const char *p = text;; ++p) {
+    if (*p == 0) return ch == 0 ? p : result;
+    if (IsLead(*p)) {
+      if (p[1] == 0) return result ? result : p + 1;
+      ++p;
+    } else if (*p == ch) {
+      result = p;
+    }
+  }
+}
+
+const char *GetFileNamePart(const char *path) {
+  if (!path) return nullptr;
+  const char *name = path;
+  for (const char *p = path; *p != 0; ++p) {
+    if (IsLead(*p)) {
+      if (p[1] == 0) break;
+      ++p;
+    } else if (*p == '\\') {
+      name = p + 1;
+    }
+  }
+  return name;
+}
+
+char *GetFileNamePart(char *path) {
+  return const_cast<char *>(GetFileNamePart(static_cast<const char *>(path)));
+}
+
+int RemoveFileName(char *path) {
+  if (!path) return 0;
+  *GetFileNamePart(path) = 0;
+  return 1;
+}
+
+void AddTrailingSeparator(char *path) {
+  if (!path) return;
+  const size_t length = std::strlen(path);
+  if (length == 0) return;
+  const char *last = path + length - 1;
+  if (*last != '\\' || IsTrailByteAt(path, last)) {
+    path[length] = '\\';
+    path[length + 1] = 0;
+  }
+}
+
+const char *GetExtensionPart(const char *path) {
+  static const char noExtension[1] = "";
+  if (!path) return noExtension;
+  const char *name = GetFileNamePart(path);
+  const char *dot = FindLastChar(path, '.');
+  if (!dot || dot < name) return noExtension;
+  return dot;
+}
+
+int ReplaceExtension(char *path, const char *extension) {
+  if (!path || !extension) return 0;
+  const char *old = GetExtensionPart(path);
+  char *at = *old != 0 ? path + (old - path) : path + std::strlen(path);
+  // The new extension may lie inside the path itself.
+  std::memmove(at, extension, std::strlen(extension) + 1);
+  return 1;
+}

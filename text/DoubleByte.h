@@ -1,0 +1,59 @@
+// Character-by-character scanning of Shift_JIS text and the path functions
+// built on it. A lead byte (0x81-0x9F, 0xE0-0xFC) starts a two-byte character
+// whose trail byte may have the value of '\', ']' or a letter; these
+// functions never take such a trail byte for a character of its own. The
+// lead-byte test is that of code page 932 whatever the system's code page.
+#pragma once
+
+#include <cstddef>
+
+#ifdef _WIN32
+// windows.h maps CharNext onto CharNextA, which follows the process's code
+// page. It is included first so that its guard keeps it from coming back and
+// the name below stays this one.
+#include <windows.h>
+#undef CharNext
+#endif
+
+inline bool IsLeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// The start of the next character: two bytes on for a lead byte followed by a
+// non-zero byte, one byte on for any other byte, and no move at a terminator.
+inline const char *CharNext(const char *p) {
+  if (*p == 0) return p;
+  if (IsLeadByte(static_cast<unsigned char>(p[0])) && p[1] != 0) return p + 2;
+  return p + 1;
+}
+
+// 1 when `position` holds the trail byte of a two-byte character of the
+// string that starts at `start`, else 0.
+int IsTrailByteAt(const char *start, const char *position);
+
+// The first real occurrence of the single-byte character `ch` (0x01-0x7F, or
+// 0 for the terminator), or null. A lone lead byte before the terminator
+// ends the search with null.
+const char *FindChar(const char *text, char ch);
+char *FindChar(char *text, char ch);
+// The same over a counted text that need not be zero-terminated; the search
+// also stops at the end of the text.
+const char *FindCharN(const char *text, size_t length, char ch);
+
+// The last real occurrence of `ch`, or null. When the text ends in a lone
+// lead byte and nothing was found before it, the pointer to the terminator.
+const char *FindLastChar(const char *text, char ch);
+
+// Just behind the last real '\', or the path itself when there is none.
+const char *GetFileNamePart(const char *path);
+char *GetFileNamePart(char *path);
+// Cuts the path just behind its last real '\'; returns 1.
+int RemoveFileName(char *path);
+// Appends '\' unless the path is empty or already ends in a real '\'. Needs
+// two bytes of room behind the terminator.
+void AddTrailingSeparator(char *path);
+// The extension's dot inside the file name part, or a static empty string.
+const char *GetExtensionPart(const char *path);
+// Replaces the extension (dot included) by `extension`, or appends it; the
+// buffer needs room for it. Returns 1.
+int ReplaceExtension(char *path, const char *extension);

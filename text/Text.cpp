@@ -1,0 +1,166 @@
+#include "text/Text.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "text/DoubleByte.h"
+#include "text/TextSearch.h"
+
+namespace {
+
+// The longest path the path operations work on, in characters.
+const size_t kMaxPath = 260;
+
+bool StartsPair(const char *bytes, size_t length, size_t at) {
+  return IsLeadByte(static_cast<unsigned char>(bytes[at])) && at + 1 < length && bytes[at + 1] != 0;
+}
+
+// How many of the text's bytes fit into `capacity` characters without
+// leaving the lead byte of a two-byte character behind without its trail.
+size_t CutLength(const std::string &text, size_t capacity) {
+  if (text.size() <= capacity) return text.size();
+  size_t keep = 0;
+  while (keep < capacity) {
+    const size_t step = StartsPair(text.data(), text.size(), keep) ? 2 : 1;
+    if (keep + step > capacity) break;
+    keep += step;
+  }
+  return keep;
+}
+
+}  // namespace
+
+CText::CText(const char *value) : text(value ? value : "") {}
+
+CText::CText(const char *bytes, size_t length) {
+  if (bytes) text.assign(bytes, length);
+}
+
+CText &CText::operator=(const CText &other) {
+  text = other.text;
+  return *this;
+}
+
+CText &CText::operator=(CText &&other) noexcept {
+  text = std::move(other.text);
+  return *this;
+}
+
+CText &CText::operator=(const char *value) {
+  text = value ? value : "";
+  return *this;
+}
+
+CText::~CText() { delete[] scratch; }
+
+CText &CText::Append(const char *bytes, size_t length) {
+  if (bytes) text.append(bytes, length);
+  return *this;
+}
+
+CText &CText::Append(const char *value) {
+  if (value) text.append(value);
+  return *this;
+}
+
+char *CText::GetScratch(size_t capacity) {
+  if (scratch) return scratch;
+  if (capacity > SIZE_MAX - 2) throw std::bad_alloc();
+  scratch = new char[capacity + 2]();
+  scratchSize = capacity + 2;
+  std::memcpy(scratch, text.data(), CutLength(text, capacity));
+  return scratch;
+}
+
+void CText::CommitScratch() {
+  if (!scratch) return;
+  // Bounded by the allocation, in case the caller overwrote every zero.
+  const void *end = std::memchr(scratch, 0, scratchSize);
+  text.assign(scratch, end ? static_cast<const char *>(end) - scratch : scratchSize);
+  delete[] scratch;
+  scratch = nullptr;
+  scratchSize = 0;
+}
+
+int CText::Split(const char *delimiter, CTextArray *destination, int skipEmpty) const {
+  if (!delimiter || !destination || text.empty()) return 0;
+  const size_t delimiterLength = std::strlen(delimiter);
+  if (delimiterLength == 0) return 0;
+  const char *cursor = text.data();
+  const char *end = cursor + text.size();
+  int count = 0;
+  for (;;) {
+    const char *found = FindTextN(cursor, static_cast<size_t>(end - cursor), delimiter, delimiterLength);
+    const char *fieldEnd = found ? found : end;
+    if (!skipEmpty || fieldEnd > cursor) {
+      destination->Add(CText(cursor, static_cast<size_t>(fieldEnd - cursor)));
+      ++count;
+    }
+    if (!found) return count;
+    cursor = found + delimiterLength;
+  }
+}
+
+CText &CText::ToUpper() {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (StartsPair(text.data(), text.size(), i)) {
+      ++i;
+    } else if (text[i] >= 'a' && text[i] <= 'z') {
+      text[i] = static_cast<char>(text[i] - 'a' + 'A');
+    }
+  }
+  return *this;
+}
+
+void CText::RemoveFileName() {
+  ::RemoveFileName(GetScratch(kMaxPath));
+  CommitScratch();
+}
+
+void CText::AddTrailingSeparator() {
+  ::AddTrailingSeparator(GetScratch(kMaxPath));
+  CommitScratch();
+}
+
+CText &Format(CText &target, const char *format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  FormatWith(vsnprintf, target, format, arguments);
+  va_end(arguments);
+  return target;
+}
+
+// Formats into a buffer that grows until the whole result fits. A formatter
+// that answers -1 having left the buffer's last byte zero failed outright; the
+// target is then emptied.
+CText &FormatWith(TextFormatter formatter, CText &target, const char *format, va_list arguments) {
+  if (!formatter || !format) {
+    target.Empty();
+    return target;
+  }
+  std::vector<char> buffer(256);
+  for (;;) {
+    buffer.back() = 0;
+    va_list attempt;
+    va_copy(attempt, arguments);
+    const int length = formatter(buffer.data(), buffer.size(), format, attempt);
+    va_end(attempt);
+    size_t needed;
+    if (length >= 0) {
+      if (static_cast<size_t>(length) < buffer.size()) {
+        target = CText(buffer.data(), static_cast<size_t>(length));
+        return target;
+      }
+      needed = static_cast<size_t>(length) + 1;
+    } else if (buffer.back() != 0 && buffer.size() <= INT_MAX / 2) {
+      needed = buffer.size() * 2;
+    } else {
+      target.Empty();
+      return target;
+    }
+    std::vector<char>(needed).swap(buffer);
+  }
+}

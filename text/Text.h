@@ -1,0 +1,103 @@
+// CText: the framework's text string, a counted string of Shift_JIS bytes.
+//
+// Code that needs a plain character buffer works in the string's scratch
+// buffer and commits it before it returns:
+//
+//   char *buffer = path.GetScratch(MAX_PATH);   // the text, cut to 260 chars
+//   ::RemoveFileName(buffer);                   // edit in place
+//   path.CommitScratch();                       // the buffer becomes the text
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+class CTextArray;
+
+class CText {
+ public:
+  CText() = default;
+  CText(const char *text);  // NOLINT: texts are built from literals everywhere
+  CText(const char *bytes, size_t length);
+  CText(const CText &other) : text(other.text) {}
+  CText(CText &&other) noexcept : text(std::move(other.text)) {}
+  CText &operator=(const CText &other);
+  CText &operator=(CText &&other) noexcept;
+  CText &operator=(const char *text);
+  ~CText();
+
+  // The characters, zero-terminated; "" for an empty text, never null.
+  const char *c_str() const { return text.c_str(); }
+  size_t Length() const { return text.size(); }
+  bool IsEmpty() const { return text.empty(); }
+  void Empty() { text.clear(); }
+  void Reserve(size_t capacity) { text.reserve(capacity); }
+
+  CText &Append(const char *bytes, size_t length);
+  CText &Append(const char *text);
+  CText &Append(const CText &other) { return Append(other.c_str(), other.Length()); }
+  CText &operator+=(const CText &other) { return Append(other); }
+  CText &operator+=(const char *other) { return Append(other); }
+  bool operator==(const CText &other) const { return text == other.text; }
+  bool operator!=(const CText &other) const { return text != other.text; }
+  // A null text compares like the empty one.
+  bool operator==(const char *other) const { return text == (other ? other : ""); }
+  bool operator!=(const char *other) const { return !(*this == other); }
+  // The byte at `index`, or 0 at and beyond the end.
+  char operator[](size_t index) const { return index < text.size() ? text[index] : 0; }
+
+  // Opens the scratch buffer with room for `capacity` characters and two
+  // more bytes, all zero, holding the text cut to its first `capacity`
+  // characters. An open buffer is returned as it is.
+  char *GetScratch(size_t capacity);
+  // The text becomes the scratch buffer's content up to its first zero byte;
+  // the buffer is freed. Does nothing when no buffer is open.
+  void CommitScratch();
+
+  // Appends the fields between occurrences of `delimiter` (never found at a
+  // Shift_JIS trail byte) to `destination`, which is not cleared. With
+  // `skipEmpty` non-zero, fields of zero length are dropped. Returns the
+  // number of fields appended. The delimiter must not be empty.
+  int Split(const char *delimiter, CTextArray *destination, int skipEmpty) const;
+
+  // Folds a-z onto A-Z in single-byte characters; double-byte characters
+  // keep their bytes.
+  CText &ToUpper();
+
+  // Path operations through the scratch buffer: both work on the text's first
+  // 260 characters only.
+  void RemoveFileName();
+  void AddTrailingSeparator();
+
+ private:
+  std::string text;
+  char *scratch = nullptr;
+  size_t scratchSize = 0;  // bytes allocated for `scratch`
+};
+
+// An ordered, indexable list of texts.
+class CTextArray {
+ public:
+  size_t GetCount() const { return items.size(); }
+  bool IsEmpty() const { return items.empty(); }
+  // Throws std::out_of_range for an index outside the list.
+  const CText &GetAt(size_t index) const { return items.at(index); }
+  const CText &operator[](size_t index) const { return items.at(index); }
+  void Add(const CText &text) { items.push_back(text); }
+  void Add(CText &&text) { items.push_back(std::move(text)); }
+  void RemoveAll() { items.clear(); }
+
+ private:
+  std::vector<CText> items;
+};
+
+// printf-style formatting into `target`, replacing its old text. The result
+// is never cut, however long. Supports the directives of the C formatter.
+CText &Format(CText &target, const char *format, ...);
+
+// A C formatter: vsnprintf's contract (returns the length it needs), or that
+// of older runtimes, which fill the whole buffer and return -1 when it is too
+// small. Format uses vsnprintf; tests hand in the older kind.
+typedef int (*TextFormatter)(char *buffer, size_t size, const char *format, va_list arguments);
+CText &FormatWith(TextFormatter formatter, CText &target, const char *format, va_list arguments);
