@@ -1,0 +1,69 @@
+// The thin seam between the request path and the operating system: global
+// memory blocks, the process heap, dynamic libraries and their file names.
+// Win32 and POSIX implementations live beside this header; everything above
+// it (text, host, plug-in, module base, application core) is portable.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+typedef int BOOL;
+typedef unsigned long DWORD;
+typedef void *HANDLE;
+typedef void *HGLOBAL;
+typedef void *HMODULE;
+typedef HMODULE HINSTANCE;
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+#endif
+
+// The signed length that travels with a text block: 32 bits on Windows, and
+// `long` natively too, so plug-ins declare it the same way on both.
+typedef long BlockLength;
+
+// Exported entry points and plug-in entry points use the C calling convention
+// in which the caller removes the arguments.
+#ifdef _WIN32
+#define TOVRA_CDECL __cdecl
+#else
+#define TOVRA_CDECL
+#endif
+
+namespace platform {
+
+// Global memory blocks: fixed and zero-filled, so a block's handle is the
+// address of its first byte. Null when the block cannot be had.
+HGLOBAL AllocGlobalBlock(size_t bytes);
+// Returns the block to the global allocator; a null handle is ignored.
+void FreeGlobalBlock(HGLOBAL block);
+// The real size of a block in bytes, 0 for a null handle or a handle that is
+// not a live block of the global allocator.
+size_t GlobalBlockSize(HGLOBAL block);
+
+// Zero-filled blocks from the process heap; null when none can be had.
+void *ProcessHeapAllocate(size_t bytes);
+BOOL ProcessHeapRelease(void *block);
+
+// Dynamic libraries. Paths use '\' as their separator on every platform: the
+// POSIX implementation turns them into '/' paths and back, and applies the
+// Windows loader's rules for a name without extension (".so" is added) and
+// for letter case (a file that differs only in ASCII letter case is found).
+HMODULE LoadDynamicLibrary(const char *path, DWORD flags);
+BOOL FreeDynamicLibrary(HMODULE module);
+void *GetLibraryProcAddress(HMODULE module, const char *name);
+// The whole path of a loaded module's file, however long; empty on failure.
+std::string GetModuleFilePath(HMODULE module);
+// The module handle of the process's executable.
+HMODULE GetExecutableModule();
+// The module handle of the library (or executable) that holds this code.
+HMODULE GetCurrentModule();
+
+}  // namespace platform

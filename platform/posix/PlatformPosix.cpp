@@ -1,0 +1,141 @@
+// POSIX side of the platform seam, so the request path builds and is tested
+// natively: calloc/free stand in for global memory and the process heap, and
+// dlopen and its kin for the loader. Paths cross this seam with '\' as their
+// separator, as they do on Windows.
+#ifndef _GNU_SOURCE
+#define _GNU_SOURCE
+#endif
+#include "platform/Platform.h"
+
+#include <dirent.h>
+#include <dlfcn.h>
+#include <link.h>
+#include <malloc.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace platform {
+
+HGLOBAL AllocGlobalBlock(size_t bytes) {
+  return std::calloc(bytes ? bytes : 1, 1);
+}
+
+void FreeGlobalBlock(HGLOBAL block) {
+  std::free(block);
+}
+
+size_t GlobalBlockSize(HGLOBAL block) {
+  return block ? malloc_usable_size(block) : 0;
+}
+
+void *ProcessHeapAllocate(size_t bytes) {
+  return std::calloc(bytes ? bytes : 1, 1);
+}
+
+BOOL ProcessHeapRelease(void *block) {
+  if (!block) return FALSE;
+  std::free(block);
+  return TRUE;
+}
+
+static std::string WithSlashes(std::string path) {
+  for (char &c : path)
+    if (c == '\\') c = '/';
+  return path;
+}
+
+static std::string WithBackslashes(std::string path) {
+  for (char &c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+static bool FileExists(const std::string &path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The Windows loader's rules, as the request path expects them: a file name
+// without extension gets the default one, a trailing dot means "no
+// extension", and file names match without regard to ASCII letter case.
+static std::string ResolveLibraryPath(const char *windowsPath) {
+  std::string path = WithSlashes(windowsPath);
+  size_t slash = path.rfind('/');
+  size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  std::string name = path.substr(nameStart);
+  if (!name.empty() && name.back() == '.')
+    path.pop_back();
+  else if (name.find('.') == std::string::npos)
+    path += ".so";
+  if (slash == std::string::npos || FileExists(path)) return path;
+
+  std::string directory = path.substr(0, nameStart);
+  std::string wanted = path.substr(nameStart);
+  DIR *dir = ::opendir(directory.c_str());
+  if (!dir) return path;
+  std::string found = path;
+  while (dirent *entry = ::readdir(dir)) {
+    if (::strcasecmp(entry->d_name, wanted.c_str()) == 0 && FileExists(directory + entry->d_name)) {
+      found = directory + entry->d_name;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return found;
+}
+
+HMODULE LoadDynamicLibrary(const char *path, DWORD flags) {
+  if (!path || !*path) return nullptr;
+  return ::dlopen(ResolveLibraryPath(path).c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
+BOOL FreeDynamicLibrary(HMODULE module) {
+  return module && ::dlclose(module) == 0;
+}
+
+void *GetLibraryProcAddress(HMODULE module, const char *name) {
+  return ::dlsym(module, name);
+}
+
+static std::string ExecutablePath() {
+  std::string path(256, '\0');
+  for (;;) {
+    ssize_t n = ::readlink("/proc/self/exe", &path[0], path.size());
+    if (n < 0) return std::string();
+    if (static_cast<size_t>(n) < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+std::string GetModuleFilePath(HMODULE module) {
+  if (!module) return std::string();
+  link_map *map = nullptr;
+  if (::dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || !map) return std::string();
+  std::string path = map->l_name && *map->l_name ? std::string(map->l_name) : ExecutablePath();
+  return WithBackslashes(path);
+}
+
+HMODULE GetExecutableModule() {
+  return ::dlopen(nullptr, RTLD_NOW);
+}
+
+HMODULE GetCurrentModule() {
+  Dl_info info;
+  if (::dladdr(reinterpret_cast<void *>(&GetCurrentModule), &info) && info.dli_fname) {
+    // The library stays loaded while its code runs, so the handle stays
+    // valid after the extra reference is dropped again.
+    if (HMODULE module = ::dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD)) {
+      ::dlclose(module);
+      return module;
+    }
+  }
+  return GetExecutableModule();
+}
+
+}  // namespace platform

@@ -1,0 +1,72 @@
+// Win32 side of the platform seam: kernel32 global memory, the process heap
+// and LoadLibraryExA and its kin, called as they are.
+#include "platform/Platform.h"
+
+namespace platform {
+
+HGLOBAL AllocGlobalBlock(size_t bytes) {
+  return ::GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, bytes);
+}
+
+void FreeGlobalBlock(HGLOBAL block) {
+  if (block) ::GlobalFree(block);
+}
+
+size_t GlobalBlockSize(HGLOBAL block) {
+  return block ? ::GlobalSize(block) : 0;
+}
+
+// The process heap is asked for once and kept for the life of the process.
+static HANDLE ProcessHeap() {
+  static HANDLE heap = ::GetProcessHeap();
+  return heap;
+}
+
+void *ProcessHeapAllocate(size_t bytes) {
+  return ::HeapAlloc(ProcessHeap(), HEAP_ZERO_MEMORY, bytes);
+}
+
+BOOL ProcessHeapRelease(void *block) {
+  return block ? ::HeapFree(ProcessHeap(), 0, block) : FALSE;
+}
+
+HMODULE LoadDynamicLibrary(const char *path, DWORD flags) {
+  return ::LoadLibraryExA(path, nullptr, flags);
+}
+
+BOOL FreeDynamicLibrary(HMODULE module) {
+  return ::FreeLibrary(module);
+}
+
+void *GetLibraryProcAddress(HMODULE module, const char *name) {
+  return reinterpret_cast<void *>(::GetProcAddress(module, name));
+}
+
+std::string GetModuleFilePath(HMODULE module) {
+  // GetModuleFileNameA cuts a path that does not fit and then returns the
+  // buffer's size; grow until the whole path and its terminator fit.
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    DWORD written = ::GetModuleFileNameA(module, &path[0], static_cast<DWORD>(path.size()));
+    if (written == 0) return std::string();
+    if (written < path.size()) {
+      path.resize(written);
+      return path;
+    }
+    if (path.size() >= 0x100000) return std::string();
+    path.resize(path.size() * 2);
+  }
+}
+
+HMODULE GetExecutableModule() {
+  return ::GetModuleHandleA(nullptr);
+}
+
+HMODULE GetCurrentModule() {
+  HMODULE module = nullptr;
+  ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&GetCurrentModule), &module);
+  return module;
+}
+
+}  // namespace platform

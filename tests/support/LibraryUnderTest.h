@@ -1,0 +1,118 @@
+// Loads the built tovracaller library from the test program's directory, as a
+// host would, and hands out its three exports plus block helpers.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "support/ImportPatch.h"
+
+// Every block the library under test handed to GlobalFree, in order. Under
+// Wine the library's import of GlobalFree is redirected here; natively
+// AddressSanitizer reports a double free and LeakSanitizer a block never
+// freed, so nothing is logged there.
+inline std::vector<HGLOBAL> &BlocksFreedByLibrary() {
+  static std::vector<HGLOBAL> blocks;
+  return blocks;
+}
+
+inline int TimesFreedByLibrary(HGLOBAL block) {
+  const std::vector<HGLOBAL> &blocks = BlocksFreedByLibrary();
+  return static_cast<int>(std::count(blocks.begin(), blocks.end(), block));
+}
+
+// Called for each block the library frees (Windows only), and for each block
+// MakeBlock makes, when set.
+inline void (*&FreeObserver())(void *) {
+  static void (*observer)(void *) = nullptr;
+  return observer;
+}
+inline void (*&AllocationObserver())(void *) {
+  static void (*observer)(void *) = nullptr;
+  return observer;
+}
+
+#ifdef _WIN32
+inline HGLOBAL WINAPI LoggingGlobalFree(HGLOBAL block) {
+  BlocksFreedByLibrary().push_back(block);
+  if (FreeObserver()) FreeObserver()(block);
+  return ::GlobalFree(block);
+}
+#endif
+
+class LibraryUnderTest {
+ public:
+  typedef BOOL(TOVRA_CDECL *LoadFunction)(HGLOBAL, BlockLength);
+  typedef HGLOBAL(TOVRA_CDECL *RequestFunction)(HGLOBAL, BlockLength *);
+  typedef BOOL(TOVRA_CDECL *UnloadFunction)();
+
+  explicit LibraryUnderTest(const std::string &path = DefaultPath()) {
+    module = platform::LoadDynamicLibrary(path.c_str(), 0);
+    if (!module) return;
+    load = reinterpret_cast<LoadFunction>(platform::GetLibraryProcAddress(module, "load"));
+    request = reinterpret_cast<RequestFunction>(platform::GetLibraryProcAddress(module, "request"));
+    unload = reinterpret_cast<UnloadFunction>(platform::GetLibraryProcAddress(module, "unload"));
+#ifdef _WIN32
+    PatchImport(module, "kernel32.dll", "GlobalFree", reinterpret_cast<void *>(&LoggingGlobalFree));
+#endif
+  }
+  LibraryUnderTest(const LibraryUnderTest &) = delete;
+  LibraryUnderTest &operator=(const LibraryUnderTest &) = delete;
+  ~LibraryUnderTest() {
+    if (module) platform::FreeDynamicLibrary(module);
+  }
+
+  bool IsLoaded() const { return module && load && request && unload; }
+  HMODULE Module() const { return module; }
+
+  static std::string Directory() {
+    std::string path = platform::GetModuleFilePath(platform::GetExecutableModule());
+    return path.substr(0, path.rfind('\\') + 1);
+  }
+  static std::string DefaultPath() {
+#ifdef _WIN32
+    return Directory() + "tovracaller.dll";
+#else
+    return Directory() + "tovracaller.so";
+#endif
+  }
+
+  LoadFunction load = nullptr;
+  RequestFunction request = nullptr;
+  UnloadFunction unload = nullptr;
+
+ private:
+  HMODULE module = nullptr;
+};
+
+// A fixed, zero-filled global block holding `text` and a zero byte.
+inline HGLOBAL MakeBlock(const std::string &text) {
+  HGLOBAL block = platform::AllocGlobalBlock(text.size() + 1);
+  std::memcpy(block, text.data(), text.size());
+  if (AllocationObserver()) AllocationObserver()(block);
+  return block;
+}
+
+// Whether the library freed a block exactly once (always true natively, where
+// the sanitizers keep the count).
+inline bool FreedOnceByLibrary(HGLOBAL block) {
+#ifdef _WIN32
+  return TimesFreedByLibrary(block) == 1;
+#else
+  (void)block;
+  return true;
+#endif
+}
+
+inline std::string RequestFor(const std::string &text) {
+  return "EXECUTE VORDEL/2.0\r\nString: " + text + "\r\n\r\n";
+}
+
+inline std::string OkReply(const std::string &text) {
+  return "VORDEL/2.0 200 OK\r\nString: " + text + "\r\nCharset: Shift_JIS\r\n\r\n";
+}
+
+const char kBadRequest[] = "VORDEL/2.0 400 Bad Request\r\n\r\n";
