@@ -1,0 +1,23 @@
+// The engine behind the three exports. It has no state of its own: what
+// lives from one call to the next (the loaded plug-ins) is the module
+// registry's.
+#pragma once
+
+#include "text/Text.h"
+
+class CallerEngine {
+ public:
+  // The text the host passes to load is not needed: plug-ins are always
+  // sought beside this library's own file. Always 1.
+  int HandleLoad(const char *text);
+  // The reply to a whole request text: its lines are the pieces between
+  // "\r\n" pairs, empty ones dropped, and the first must begin with EXECUTE.
+  CText AnswerRequest(const CText &requestText);
+  // The reply to a request whose request line was accepted: the 200 reply
+  // with the expanded String value, or the 400 reply without a String line.
+  CText HandleRequest(const CTextArray *lines);
+  // The String value with every plug-in call replaced by its result.
+  CText ExpandCalls(const CText &value);
+  // Unloads every loaded plug-in; the registry keeps its entries. Always 1.
+  int HandleUnload();
+};

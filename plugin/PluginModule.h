@@ -1,0 +1,49 @@
+// PluginModule: one TOVRA/1.0 plug-in library, brought up on first use.
+//
+// Bring-up (Load, then OnAttach): bind "load", "unload" and "request" (each
+// under its underscore name when the plain one is missing), call the
+// plug-in's load entry with its directory, then ask for its version. Only
+// the request entry is required. Once up, every call goes through Exchange.
+// Unload calls the plug-in's unload entry, then frees the library.
+#pragma once
+
+#include "framework/LibraryModule.h"
+#include "platform/Platform.h"
+#include "text/Text.h"
+
+typedef BOOL(TOVRA_CDECL *PluginLoadFunction)(HGLOBAL block, BlockLength length);
+typedef BOOL(TOVRA_CDECL *PluginUnloadFunction)();
+typedef HGLOBAL(TOVRA_CDECL *PluginRequestFunction)(HGLOBAL block, BlockLength *length);
+
+class PluginModule : public CLibraryModule {
+ public:
+  // Binds the entry points and brings the plug-in up; FALSE refuses it (no
+  // request entry, or a version reply that is not TOVRA/1.0).
+  BOOL OnAttach() override;
+  // Calls the plug-in's unload entry, when it has one and its bring-up got as
+  // far as its load call, just before the library is freed.
+  int OnDetach() override;
+
+  // Calls the load entry with the plug-in's directory in a new block that
+  // becomes the plug-in's; 1 when there is no load entry. The directory is
+  // the plug-in file's whole path cut just after its last '\'.
+  int CallLoad();
+  // TRUE when the version request is answered with a text that begins with
+  // `expected`, ASCII letter case ignored.
+  BOOL CheckVersion(const char *expected);
+  // Sends one request; TRUE when the answer begins with
+  // "TOVRA/1.0 200 OK\r\n", its non-empty lines then appended to
+  // `replyLines`, which is otherwise left untouched.
+  BOOL Exchange(const char *requestText, CTextArray *replyLines);
+
+  PluginLoadFunction pfnLoad = nullptr;
+  PluginUnloadFunction pfnUnload = nullptr;
+  PluginRequestFunction pfnRequest = nullptr;
+
+ private:
+  // One exchange of texts: false when no block could be sent or the plug-in
+  // returned none. The reply block is freed here, once.
+  bool SendText(const char *text, CText *reply);
+  template <typename Function>
+  Function Bind(const char *name, const char *underscoreName);
+};

@@ -1,0 +1,95 @@
+#include "tools/HostSession.h"
+
+#include <cstring>
+
+#ifdef _WIN32
+static const char kLibraryFileName[] = "tovracaller.dll";
+#else
+static const char kLibraryFileName[] = "tovracaller.so";
+#endif
+
+static HGLOBAL BlockOf(const std::string &text) {
+  HGLOBAL block = platform::AllocGlobalBlock(text.size() + 1);
+  if (block) std::memcpy(block, text.data(), text.size());
+  return block;
+}
+
+static std::string DirectoryOf(const std::string &path) {
+  size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+HostSession::~HostSession() {
+  Close();
+}
+
+HostSession::Status HostSession::Open(const std::string &libraryPath, std::string *error) {
+  Close();
+  library = platform::LoadDynamicLibrary(libraryPath.c_str(), 0);
+  if (!library) {
+    *error = "cannot load " + libraryPath;
+    return Status::CannotLoad;
+  }
+  loadEntry = reinterpret_cast<LoadFunction>(platform::GetLibraryProcAddress(library, "load"));
+  requestEntry = reinterpret_cast<RequestFunction>(platform::GetLibraryProcAddress(library, "request"));
+  unloadEntry = reinterpret_cast<UnloadFunction>(platform::GetLibraryProcAddress(library, "unload"));
+  const char *missing = !loadEntry ? "load" : !requestEntry ? "request" : !unloadEntry ? "unload" : nullptr;
+  if (missing) {
+    *error = libraryPath + " does not export \"" + missing + "\"";
+    platform::FreeDynamicLibrary(library);
+    library = nullptr;
+    return Status::MissingExport;
+  }
+  // A host tells the module its own directory; the block becomes the module's.
+  std::string directory = DirectoryOf(platform::GetModuleFilePath(library));
+  loadEntry(BlockOf(directory), static_cast<BlockLength>(directory.size()));
+  return Status::Ok;
+}
+
+bool HostSession::Request(const std::string &requestText, std::string *reply) {
+  HGLOBAL block = BlockOf(requestText);
+  if (!block) return false;
+  BlockLength length = static_cast<BlockLength>(requestText.size());
+  HGLOBAL replyBlock = requestEntry(block, &length);
+  if (!replyBlock) {
+    platform::FreeGlobalBlock(block);  // nothing changed hands
+    return false;
+  }
+  size_t size = length > 0 ? static_cast<size_t>(length) : 0;
+  reply->assign(static_cast<const char *>(replyBlock), strnlen(static_cast<const char *>(replyBlock), size));
+  platform::FreeGlobalBlock(replyBlock);
+  // After a 400 or 204 reply the request block is still ours.
+  std::string status = ReplyStatus(*reply);
+  if (status == "400" || status == "204") platform::FreeGlobalBlock(block);
+  return true;
+}
+
+void HostSession::Close() {
+  if (!library) return;
+  unloadEntry();
+  platform::FreeDynamicLibrary(library);
+  library = nullptr;
+}
+
+std::string HostSession::DefaultLibraryPath() {
+  return DirectoryOf(platform::GetModuleFilePath(platform::GetExecutableModule())) + kLibraryFileName;
+}
+
+std::string HostSession::MakeRequest(const std::string &text) {
+  return "EXECUTE VORDEL/2.0\r\nString: " + text + "\r\n\r\n";
+}
+
+std::string HostSession::ReplyString(const std::string &reply) {
+  static const char kHead[] = "\r\nString: ";
+  size_t start = reply.find(kHead);
+  if (ReplyStatus(reply) != "200" || start == std::string::npos) return std::string();
+  start += sizeof kHead - 1;
+  size_t end = reply.find("\r\n", start);
+  return reply.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+std::string HostSession::ReplyStatus(const std::string &reply) {
+  size_t space = reply.find(' ');
+  if (space == std::string::npos || reply.size() < space + 4) return std::string();
+  return reply.substr(space + 1, 3);
+}

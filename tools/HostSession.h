@@ -1,0 +1,47 @@
+// A stand-in for a VORDEL host: loads the tovracaller library the way a real
+// host does and drives its three exports, with the host's side of the block
+// ownership rules.
+#pragma once
+
+#include <string>
+
+#include "platform/Platform.h"
+
+class HostSession {
+ public:
+  enum class Status { Ok, CannotLoad, MissingExport };
+
+  HostSession() = default;
+  HostSession(const HostSession &) = delete;
+  HostSession &operator=(const HostSession &) = delete;
+  ~HostSession();
+
+  // Loads the library and calls its load export with the library's
+  // directory. `error` says in words what went wrong.
+  Status Open(const std::string &libraryPath, std::string *error);
+
+  // Sends one whole request text. False when the library returned no block.
+  bool Request(const std::string &requestText, std::string *reply);
+
+  // Calls unload and frees the library; done by the destructor too.
+  void Close();
+
+  // The library's file name beside the running program.
+  static std::string DefaultLibraryPath();
+  // The request that carries `text` as its String value.
+  static std::string MakeRequest(const std::string &text);
+  // The String value of a 200 reply, or empty.
+  static std::string ReplyString(const std::string &reply);
+  // The status code of a reply ("200", "400", ...), or empty.
+  static std::string ReplyStatus(const std::string &reply);
+
+ private:
+  typedef BOOL(TOVRA_CDECL *LoadFunction)(HGLOBAL, BlockLength);
+  typedef HGLOBAL(TOVRA_CDECL *RequestFunction)(HGLOBAL, BlockLength *);
+  typedef BOOL(TOVRA_CDECL *UnloadFunction)();
+
+  HMODULE library = nullptr;
+  LoadFunction loadEntry = nullptr;
+  RequestFunction requestEntry = nullptr;
+  UnloadFunction unloadEntry = nullptr;
+};

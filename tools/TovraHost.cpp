@@ -1,0 +1,123 @@
+// tovra-host: drives the tovracaller library the way a VORDEL host does.
+//
+//   tovra-host [--dll PATH] TEXT    one request whose String is TEXT
+//   tovra-host [--dll PATH] --raw   one whole request read from stdin
+//   tovra-host [--dll PATH] --lines every stdin line is one String text
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <iterator>
+#include <string>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "tools/HostSession.h"
+
+namespace {
+
+enum ExitCode { kOk = 0, kNotOk = 1, kUsage = 2, kCannotLoad = 3, kMissingExport = 4, kNoReply = 5 };
+
+const char kUsageText[] =
+    "usage: tovra-host [--dll PATH] TEXT\n"
+    "       tovra-host [--dll PATH] --raw   < request\n"
+    "       tovra-host [--dll PATH] --lines < texts\n"
+    "\n"
+    "Loads the tovracaller library (by default the one beside this program),\n"
+    "calls its load export, sends requests through its request export and\n"
+    "calls unload at the end, as a VORDEL host does.\n"
+    "\n"
+    "  TEXT     send one request whose String value is TEXT; print the reply\n"
+    "  --raw    send stdin as one whole request; print the reply, and its\n"
+    "           status on stderr\n"
+    "  --lines  send every stdin line as the String value of one request;\n"
+    "           print the expanded text of each, one line per request\n"
+    "  --dll    the library to load\n"
+    "\n"
+    "Exit status: 0 for 200 replies, 1 for any other reply, 2 for bad usage,\n"
+    "3 when the library cannot be loaded, 4 when it lacks an export, 5 when\n"
+    "it returns no reply block.\n";
+
+void WriteBytes(const std::string &bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+#ifdef _WIN32
+  // Texts are bytes: no CR LF translation on either side.
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  std::string dll = HostSession::DefaultLibraryPath();
+  std::string text;
+  bool haveText = false, raw = false, lines = false;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+      std::fputs(kUsageText, stdout);
+      return kOk;
+    } else if (!std::strcmp(argv[i], "--dll") && i + 1 < argc) {
+      dll = argv[++i];
+    } else if (!std::strcmp(argv[i], "--raw")) {
+      raw = true;
+    } else if (!std::strcmp(argv[i], "--lines")) {
+      lines = true;
+    } else if (!haveText && (std::strncmp(argv[i], "--", 2) != 0 || !std::strcmp(argv[i], "--"))) {
+      if (!std::strcmp(argv[i], "--") && ++i >= argc) break;
+      text = argv[i];
+      haveText = true;
+    } else {
+      std::fprintf(stderr, "tovra-host: unexpected argument %s\n\n%s", argv[i], kUsageText);
+      return kUsage;
+    }
+  }
+  if (int(raw) + int(lines) + int(haveText) != 1) {
+    std::fputs(kUsageText, stderr);
+    return kUsage;
+  }
+
+  HostSession session;
+  std::string error;
+  switch (session.Open(dll, &error)) {
+    case HostSession::Status::Ok:
+      break;
+    case HostSession::Status::CannotLoad:
+      std::fprintf(stderr, "tovra-host: %s\n", error.c_str());
+      return kCannotLoad;
+    case HostSession::Status::MissingExport:
+      std::fprintf(stderr, "tovra-host: %s\n", error.c_str());
+      return kMissingExport;
+  }
+
+  std::string reply;
+  if (lines) {
+    int result = kOk;
+    std::string line;
+    while (std::getline(std::cin, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!session.Request(HostSession::MakeRequest(line), &reply)) {
+        std::fprintf(stderr, "tovra-host: the library returned no reply block\n");
+        return kNoReply;
+      }
+      if (HostSession::ReplyStatus(reply) != "200") result = kNotOk;
+      WriteBytes(HostSession::ReplyString(reply) + "\n");
+      std::fflush(stdout);
+    }
+    return result;
+  }
+
+  std::string requestText =
+      raw ? std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>())
+          : HostSession::MakeRequest(text);
+  if (!session.Request(requestText, &reply)) {
+    std::fprintf(stderr, "tovra-host: the library returned no reply block\n");
+    return kNoReply;
+  }
+  WriteBytes(reply);
+  std::string status = HostSession::ReplyStatus(reply);
+  if (raw) std::fprintf(stderr, "status %s\n", status.empty() ? "unknown" : status.c_str());
+  return status == "200" ? kOk : kNotOk;
+}
