@@ -1,0 +1,301 @@
+// Plug-in calls expanded end to end: the real library, loaded like a host
+// loads it, calling the test plug-ins built beside it. The recorder shows
+// what each plug-in received.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Recorder.h"
+#include "support/LibraryUnderTest.h"
+
+namespace {
+
+#ifdef _WIN32
+const char kExtension[] = ".dll";
+#else
+const char kExtension[] = ".so";
+#endif
+
+const char kExecuteHead[] =
+    "EXECUTE TOVRA/1.0\r\nSecurityLevel: Local\r\nCharset: Shift_JIS\r\nSender: Tovra Caller Vordel\r\n";
+const char kVersionRequest[] = "GET Version TOVRA/1.0\r\n\r\n";
+
+struct Event {
+  std::string plugin, kind, bytes;
+  long statedLength, blockSize;
+};
+
+std::vector<Event> Recorded(const std::string &plugin = std::string()) {
+  std::vector<Event> events;
+  for (int i = 0; i < RecordedEventCount(); ++i) {
+    const RecordedEvent *e = RecordedEventAt(i);
+    if (!plugin.empty() && plugin != e->plugin) continue;
+    events.push_back({e->plugin, e->kind, std::string(e->bytes, static_cast<size_t>(e->bytesLength)),
+                      e->statedLength, e->blockSize});
+  }
+  return events;
+}
+
+// The kinds of events, in order: "load request request unload".
+std::string Kinds(const std::string &plugin) {
+  std::string kinds;
+  for (const Event &e : Recorded(plugin)) kinds += (kinds.empty() ? "" : " ") + e.kind;
+  return kinds;
+}
+
+class CallExpansionTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    library = new LibraryUnderTest();
+    FreeObserver() = &RecordFreedBlock;
+    AllocationObserver() = &RecordOtherBlock;
+  }
+  static void TearDownTestSuite() {
+    delete library;
+    library = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(library->IsLoaded()) << LibraryUnderTest::DefaultPath();
+    library->unload();  // every test starts with no plug-in loaded
+    ClearRecording();
+  }
+  void TearDown() override { CheckReplyBlocksFreedOnce(); }
+
+  // The expanded String text of one request.
+  static std::string Expand(const std::string &text) {
+    const std::string requestText = RequestFor(text);
+    HGLOBAL block = MakeBlock(requestText);
+    BlockLength length = static_cast<BlockLength>(requestText.size());
+    HGLOBAL reply = library->request(block, &length);
+    EXPECT_NE(reply, nullptr);
+    if (!reply) return "<no reply>";
+    std::string replyText(static_cast<const char *>(reply), static_cast<size_t>(length));
+    platform::FreeGlobalBlock(reply);
+    const std::string head = "VORDEL/2.0 200 OK\r\nString: ", tail = "\r\nCharset: Shift_JIS\r\n\r\n";
+    if (replyText.compare(0, head.size(), head) != 0 || replyText.size() < head.size() + tail.size() ||
+        replyText.compare(replyText.size() - tail.size(), tail.size(), tail) != 0)
+      return "<not a 200 reply: " + replyText + ">";
+    return replyText.substr(head.size(), replyText.size() - head.size() - tail.size());
+  }
+
+  // Every reply block a plug-in handed out was freed by the library exactly
+  // once (the sanitizers keep this count natively).
+  static void CheckReplyBlocksFreedOnce() {
+#ifdef _WIN32
+    int handedOut = 0;
+    EXPECT_TRUE(ReplyBlockFreedOnce(&handedOut)) << "of " << handedOut << " reply blocks";
+#endif
+  }
+
+  static LibraryUnderTest *library;
+};
+
+LibraryUnderTest *CallExpansionTest::library = nullptr;
+
+struct ExpansionCase {
+  const char *name;
+  std::string text;
+  std::string expanded;
+};
+
+TEST_F(CallExpansionTest, CallsAreReplacedByTheirResults) {
+  const std::vector<ExpansionCase> cases = {
+      {"text around calls is kept byte for byte", "before $tovra[ok,1] between $tovra[ok,2] after",
+       "before {1} between {2} after"},
+      {"a call at the start and at the end", "$tovra[ok,a]x$tovra[ok,b]", "{a}x{b}"},
+      {"calls side by side", "$tovra[ok,a]$tovra[ok,b]", "{a}{b}"},
+      {"a call without arguments", "<$tovra[ok]>", "<{}>"},
+      {"empty fields close up", "$tovra[ok,a,,b]", "{a|b}"},
+      {"a leading comma makes the next field the name", "$tovra[,ok]", "{}"},
+      {"spaces belong to the fields", "$tovra[ok, a ,b ]", "{ a |b }"},
+      {"names are upper-cased", "$tovra[Ok,x]$tovra[oK,y]", "{x}{y}"},
+      {"a name with a leading space names another file", "$tovra[ ok,bar]", ""},
+      {"an unterminated call and the rest are dropped", "abc $tovra[ok,1", "abc "},
+      {"a nested call is an argument up to the first ]", "$tovra[ok,$tovra[ok,b]]", "{$tovra[ok|b}]"},
+      {"the marker is case-sensitive", "$TOVRA[ok]", "$TOVRA[ok]"},
+      {"a ] before any call is text", "a]b $tovra[ok,1]", "a]b {1}"},
+      {"a 0x5D trail byte does not close a call", "$tovra[ok,\x83\x5Dx]", "{\x83\x5Dx}"},
+      {"a marker hidden behind a lead byte is text", "\x83$tovra[ok]", "\x83$tovra[ok]"},
+      {"a call with no name yields nothing", "a$tovra[]b$tovra[,,]c", "abc"},
+      {"a missing plug-in yields nothing", "a$tovra[nosuchplugin,1]b", "ab"},
+      {"a relative sub-path works", "$tovra[sub\\nested,x]", "{x}"},
+      {"climbing out is refused", "$tovra[sub\\..\\ok]", ""},
+      {"climbing out with dots and spaces is refused", "$tovra[sub\\. .\\ok]", ""},
+      {"a UNC path is refused", "$tovra[\\\\server\\share\\ok]", ""},
+  };
+  for (const ExpansionCase &c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Expand(c.text), c.expanded);
+  }
+}
+
+TEST_F(CallExpansionTest, PlugInsLoadOnlyFromInsideTheLibraryDirectory) {
+  // Each of these names the real plug-in file, and each is refused.
+  const std::string directory = LibraryUnderTest::Directory();  // "X:\\...\\bin\\"
+  const std::string withoutDrive = directory.substr(directory.find('\\'));
+  std::string withSlashes = withoutDrive;
+  for (char &c : withSlashes)
+    if (c == '\\') c = '/';
+  for (const std::string &name : {directory + "ok", withoutDrive + "ok", withSlashes + "ok"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(Expand("<$tovra[" + name + ",1]>"), "<>");
+  }
+  EXPECT_EQ(Kinds("ok"), "");
+}
+
+TEST_F(CallExpansionTest, AResultIsNeverScannedAgain) {
+  EXPECT_EQ(Expand("$tovra[ok,$tovra[ok]"), "{$tovra[ok}");
+}
+
+TEST_F(CallExpansionTest, RepliesAreAcceptedOrRefusedByTheirStatusLine) {
+  const std::vector<ExpansionCase> cases = {
+      {"a reply in small letters is accepted", "$tovra[xlower,v]", "{v}"},
+      {"status 204 is refused", "$tovra[x204,v]", ""},
+      {"a status line without its line end is refused", "$tovra[xnoeol,v]", ""},
+      {"a longer reason phrase is refused", "$tovra[xreason,v]", ""},
+      {"no Result header yields nothing", "$tovra[xnoresult,v]", ""},
+      {"the first of two Results after an empty line", "$tovra[xtwo,v]", "a"},
+      {"no reply block yields nothing", "$tovra[xnull,v]", ""},
+      {"a zero byte inside the stated length ends the reply", "$tovra[xzero,v]", "abc"},
+      {"a reply without terminating zero is read to its length", "$tovra[xnoterm,v]", "{v}"},
+      {"a negative reply length reads nothing", "$tovra[xneg,v]", ""},
+      {"a reply length beyond the block reads the block", "$tovra[xbeyond,v]", "{v}"},
+  };
+  for (const ExpansionCase &c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Expand("<" + c.text + ">"), "<" + c.expanded + ">");
+  }
+}
+
+TEST_F(CallExpansionTest, ThePlugInReceivesExactBytes) {
+  ASSERT_EQ(Expand("$tovra[ok,a,\x83\x5D\\ b]"), "{a|\x83\x5D\\ b}");
+  std::vector<Event> events = Recorded("ok");
+  ASSERT_EQ(events.size(), 3u);
+
+  EXPECT_EQ(events[0].kind, "load");
+  const std::string directory = LibraryUnderTest::Directory();
+  EXPECT_EQ(events[0].bytes, directory);
+  EXPECT_EQ(events[0].statedLength, static_cast<long>(directory.size()));
+  EXPECT_EQ(events[0].blockSize, static_cast<long>(directory.size() + 1));
+
+  EXPECT_EQ(events[1].kind, "request");
+  EXPECT_EQ(events[1].bytes, kVersionRequest);
+  EXPECT_EQ(events[1].statedLength, 25);
+  EXPECT_EQ(events[1].blockSize, 26);
+
+  const std::string execute = std::string(kExecuteHead) + "Argument0: a\r\nArgument1: \x83\x5D\\ b\r\n\r\n";
+  EXPECT_EQ(std::string(kExecuteHead).size(), 90u);
+  EXPECT_EQ(events[2].bytes, execute);
+  EXPECT_EQ(events[2].statedLength, static_cast<long>(execute.size()));
+  EXPECT_EQ(events[2].blockSize, static_cast<long>(execute.size() + 1));
+
+  ClearRecording();
+  Expand("$tovra[ok]");
+  events = Recorded("ok");
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].bytes, std::string(kExecuteHead) + "\r\n");
+}
+
+TEST_F(CallExpansionTest, LongArgumentsTravelWhole) {
+  std::string argument(5000, 'x');
+  argument[2500] = '\x83';
+  argument[2501] = '\x5D';
+  std::string many;
+  for (int i = 0; i < 12; ++i) many += "," + std::to_string(i);
+  EXPECT_EQ(Expand("$tovra[ok," + argument + ",tail]"), "{" + argument + "|tail}");
+  EXPECT_EQ(Expand("$tovra[ok" + many + "]"), "{0|1|2|3|4|5|6|7|8|9|10|11}");
+  std::vector<Event> events = Recorded("ok");
+  ASSERT_FALSE(events.empty());
+  EXPECT_NE(events.back().bytes.find("Argument10: 10\r\nArgument11: 11\r\n\r\n"), std::string::npos);
+}
+
+TEST_F(CallExpansionTest, APlugInIsBroughtUpOnceForManyCalls) {
+  EXPECT_EQ(Expand("$tovra[ok,1]$tovra[OK,2]$tovra[Ok,3]"), "{1}{2}{3}");
+  EXPECT_EQ(Expand("$tovra[ok,4]"), "{4}");
+  EXPECT_EQ(Kinds("ok"), "load request request request request request");
+}
+
+TEST_F(CallExpansionTest, EntryPointsAreBoundByPlainThenUnderscoreName) {
+  EXPECT_EQ(Expand("$tovra[both,1]"), "{1}");
+  EXPECT_EQ(Kinds("both"), "load request request");
+  EXPECT_EQ(Expand("$tovra[under,1]"), "{1}");
+  EXPECT_EQ(Kinds("under"), "_request _request");
+  EXPECT_EQ(Expand("$tovra[underall,1]"), "{1}");
+  EXPECT_EQ(Kinds("underall"), "_load _request _request");
+  EXPECT_EQ(Expand("$tovra[mixed,1]"), "{1}");
+  EXPECT_EQ(Kinds("mixed"), "load _request _request");
+  // No request entry: loaded and freed again without any call, every time.
+  EXPECT_EQ(Expand("$tovra[noreq,1]$tovra[noreq,2]"), "");
+  EXPECT_EQ(Kinds("noreq"), "");
+}
+
+TEST_F(CallExpansionTest, TheVersionReplyDecidesTheBringUp) {
+  const std::vector<ExpansionCase> cases = {
+      {"a load entry that returns 0 is ignored", "$tovra[load0,v]", "{v}"},
+      {"a version reply in small letters is accepted", "$tovra[vlower,v]", "{v}"},
+      {"a 400 status after the token is accepted", "$tovra[v400,v]", "{v}"},
+      {"version 1.1 is refused", "$tovra[v11,v]", ""},
+      {"a reply that stops inside the token is refused", "$tovra[vshort,v]", ""},
+      {"no version reply block is refused", "$tovra[vnull,v]", ""},
+  };
+  for (const ExpansionCase &c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Expand(c.text), c.expanded);
+  }
+  // A refused plug-in whose load entry ran is told to unload, and every later
+  // call brings it up again from the start.
+  EXPECT_EQ(Kinds("v11"), "load request unload");
+  EXPECT_EQ(Expand("$tovra[v11,v]"), "");
+  EXPECT_EQ(Kinds("v11"), "load request unload load request unload");
+}
+
+TEST_F(CallExpansionTest, UnloadUnloadsInNameOrderAndTheNextCallLoadsAgain) {
+  EXPECT_EQ(Expand("$tovra[ok]$tovra[underall]$tovra[both]$tovra[under]"), "{}{}{}{}");
+  ClearRecording();
+  EXPECT_EQ(library->unload(), 1);
+  std::string order;
+  for (const Event &e : Recorded()) order += e.plugin + ":" + e.kind + " ";
+  EXPECT_EQ(order, "both:unload ok:unload underall:_unload ");
+  ClearRecording();
+  EXPECT_EQ(library->unload(), 1);
+  EXPECT_TRUE(Recorded().empty());
+  EXPECT_EQ(Expand("$tovra[ok,again]"), "{again}");
+  EXPECT_EQ(Kinds("ok"), "load request request");
+}
+
+TEST_F(CallExpansionTest, NamesWithAndWithoutExtensionAreTwoEntries) {
+  EXPECT_EQ(Expand("$tovra[twice,1]$tovra[twice" + std::string(kExtension) + ",2]"), "{1}{2}");
+  EXPECT_EQ(Kinds("twice"), "load request request load request request");
+  ClearRecording();
+  library->unload();
+  EXPECT_EQ(Kinds("twice"), "unload unload");
+}
+
+#ifdef _WIN32
+TEST_F(CallExpansionTest, APlugInInCHostReceivesItsEightByteDirectory) {
+  CreateDirectoryA("C:\\host", nullptr);
+  const std::string directory = LibraryUnderTest::Directory();
+  ASSERT_TRUE(CopyFileA((directory + "tovracaller.dll").c_str(), "C:\\host\\tovracaller.dll", FALSE));
+  ASSERT_TRUE(CopyFileA((directory + "ok.dll").c_str(), "C:\\host\\ok.dll", FALSE));
+  {
+    LibraryUnderTest hosted("C:\\host\\tovracaller.dll");
+    ASSERT_TRUE(hosted.IsLoaded());
+    const std::string requestText = RequestFor("$tovra[ok,1]");
+    BlockLength length = static_cast<BlockLength>(requestText.size());
+    HGLOBAL reply = hosted.request(MakeBlock(requestText), &length);
+    ASSERT_NE(reply, nullptr);
+    EXPECT_EQ(std::string(static_cast<const char *>(reply), static_cast<size_t>(length)), OkReply("{1}"));
+    platform::FreeGlobalBlock(reply);
+    std::vector<Event> events = Recorded("ok");
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events[0].kind, "load");
+    EXPECT_EQ(events[0].bytes, "C:\\host\\");
+    EXPECT_EQ(events[0].statedLength, 8);
+    hosted.unload();
+  }
+  ClearRecording();
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,80 @@
+// The registry's order and stable entries, and where plug-ins may come from.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "plugin/ModuleRegistry.h"
+#include "plugin/PluginPaths.h"
+
+namespace {
+
+TEST(ModuleRegistry, LookupMakesOneStableEntryPerExactName) {
+  ModuleRegistry registry;
+  PluginModule &calc = registry.Lookup(CText("CALC"));
+  EXPECT_EQ(calc.hModule, nullptr);
+  EXPECT_EQ(calc.pfnRequest, nullptr);
+  EXPECT_EQ(&registry.Lookup(CText("CALC")), &calc);
+  // Many inserts later the first reference still names the same entry.
+  for (int i = 0; i < 1000; ++i) registry.Lookup(CText(("N" + std::to_string(i)).c_str()));
+  EXPECT_EQ(&registry.Lookup(CText("CALC")), &calc);
+  // No folding, trimming or extension handling: every byte counts.
+  registry.Lookup(CText("CALC.DLL"));
+  registry.Lookup(CText(" CALC"));
+  registry.Lookup(CText("calc"));
+  EXPECT_EQ(registry.GetCount(), 1004u);
+  EXPECT_EQ(registry.UnloadAll(), 1);
+  EXPECT_EQ(registry.UnloadAll(), 1);
+}
+
+TEST(PluginPaths, TheDirectoryIsCutAfterTheLastRealBackslash) {
+  struct Case {
+    const char *name;
+    std::string path, directory;
+  } cases[] = {
+      {"a plain path", "C:\\host\\calc.dll", "C:\\host\\"},
+      {"no backslash at all", "calc.dll", ""},
+      {"a 0x5C trail byte in the file name is no separator", "C:\\dir\\\x95\x5C" "calc.dll", "C:\\dir\\"},
+      {"a 0x5C trail byte in a directory name", "C:\\\x95\x5C\\calc.dll", "C:\\\x95\x5C\\"},
+      {"a path far beyond 260 bytes is not cut", "C:\\" + std::string(400, 'd') + "\\calc.dll",
+       "C:\\" + std::string(400, 'd') + "\\"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(std::string(GetDirectoryPart(CText(c.path.c_str())).c_str()), c.directory);
+  }
+}
+
+TEST(PluginPaths, OnlyNamesInsideTheDirectoryAreAllowed) {
+  struct Case {
+    const char *name;
+    bool inside;
+  } cases[] = {
+      {"CALC", true},
+      {"CALC.DLL", true},
+      {"TOOLS\\CALC", true},
+      {"TOOLS/CALC", true},
+      {"A..B", true},
+      {".\\CALC", true},
+      {"..CALC", true},
+      {"\x95\x5C..", true},  // the 0x5C is a trail byte, so ".." is no segment
+      {"C:\\CALC", false},
+      {"C:CALC", false},
+      {"\\CALC", false},
+      {"/CALC", false},
+      {"\\\\SERVER\\SHARE\\CALC", false},
+      {"..\\CALC", false},
+      {"TOOLS\\..\\..\\CALC", false},
+      {"TOOLS/../CALC", false},
+      {"TOOLS\\...\\CALC", false},
+      {"TOOLS\\. .\\CALC", false},
+      {"TOOLS\\..", false},
+      {"..", false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(IsNameInsideDirectory(CText(c.name)), c.inside);
+  }
+}
+
+}  // namespace
