@@ -1,0 +1,80 @@
+// Paths of the libraries the framework tests load, and whether a library is
+// still mapped into the process.
+#pragma once
+
+#include <string>
+
+#include "platform/Platform.h"
+
+#ifndef _WIN32
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#endif
+
+// The test program's directory with its trailing '\'.
+inline std::string TestDirectory() {
+  std::string path = platform::GetModuleFilePath(platform::GetExecutableModule());
+  return path.substr(0, path.rfind('\\') + 1);
+}
+
+inline std::string LibraryFileName(const std::string &name) {
+#ifdef _WIN32
+  return name + ".dll";
+#else
+  return name + ".so";
+#endif
+}
+
+// The '\' path of a library built beside the test program.
+inline std::string TestLibraryPath(const std::string &name) {
+  return TestDirectory() + LibraryFileName(name);
+}
+
+inline std::string NativePath(std::string path) {
+#ifndef _WIN32
+  for (char &c : path)
+    if (c == '\\') c = '/';
+#endif
+  return path;
+}
+
+// Whether the library at `path` is loaded, without loading it.
+inline bool IsLibraryLoaded(const std::string &path) {
+#ifdef _WIN32
+  return ::GetModuleHandleA(path.c_str()) != nullptr;
+#else
+  void *module = ::dlopen(NativePath(path).c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (module) ::dlclose(module);
+  return module != nullptr;
+#endif
+}
+
+#ifdef _WIN32
+// The wide form of a full '\' path, prefixed so that it may pass 260 bytes
+// (the ANSI file calls stop there).
+inline std::wstring LongPath(const std::string &path) {
+  return L"\\\\?\\" + std::wstring(path.begin(), path.end());
+}
+#endif
+
+// Creates a directory; one that exists already is fine.
+inline void MakeDirectory(const std::string &path) {
+#ifdef _WIN32
+  ::CreateDirectoryW(LongPath(path).c_str(), nullptr);
+#else
+  ::mkdir(NativePath(path).c_str(), 0755);
+#endif
+}
+
+inline bool CopyFileTo(const std::string &source, const std::string &target) {
+#ifdef _WIN32
+  return ::CopyFileW(LongPath(source).c_str(), LongPath(target).c_str(), FALSE) != 0;
+#else
+  std::ifstream in(NativePath(source), std::ios::binary);
+  std::ofstream out(NativePath(target), std::ios::binary | std::ios::trunc);
+  out << in.rdbuf();
+  return in && out;
+#endif
+}
