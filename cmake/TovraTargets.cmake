@@ -17,6 +17,7 @@ if(TOVRA_SANITIZE AND NOT WIN32)
   target_link_options(tovra_options INTERFACE ${TOVRA_SANITIZER_FLAGS})
 endif()
 
+
 # A plug-in or other library that the tovracaller library loads at run time:
 # built without a "lib" prefix, beside everything else, named as its file.
 function(tovra_add_loadable name)

@@ -53,38 +53,60 @@ static std::string WithBackslashes(std::string path) {
   return path;
 }
 
-static bool FileExists(const std::string &path) {
+static bool Exists(const std::string &path) {
   struct stat info;
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  return ::stat(path.c_str(), &info) == 0;
 }
 
-// The Windows loader's rules, as the request path expects them: a file name
-// without extension gets the default one, a trailing dot means "no
-// extension", and file names match without regard to ASCII letter case.
-static std::string ResolveLibraryPath(const char *windowsPath) {
-  std::string path = WithSlashes(windowsPath);
-  size_t slash = path.rfind('/');
-  size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  std::string name = path.substr(nameStart);
-  if (!name.empty() && name.back() == '.')
-    path.pop_back();
-  else if (name.find('.') == std::string::npos)
-    path += ".so";
-  if (slash == std::string::npos || FileExists(path)) return path;
-
-  std::string directory = path.substr(0, nameStart);
-  std::string wanted = path.substr(nameStart);
-  DIR *dir = ::opendir(directory.c_str());
-  if (!dir) return path;
-  std::string found = path;
+// The entry of `directory` whose name equals `name` without regard to ASCII
+// letter case, or `name` itself when there is none.
+static std::string MatchEntry(const std::string &directory, const std::string &name) {
+  DIR *dir = ::opendir(directory.empty() ? "." : directory.c_str());
+  if (!dir) return name;
+  std::string found = name;
   while (dirent *entry = ::readdir(dir)) {
-    if (::strcasecmp(entry->d_name, wanted.c_str()) == 0 && FileExists(directory + entry->d_name)) {
-      found = directory + entry->d_name;
+    if (::strcasecmp(entry->d_name, name.c_str()) == 0) {
+      found = entry->d_name;
       break;
     }
   }
   ::closedir(dir);
   return found;
+}
+
+// The Windows loader's rules, as the request path expects them: a file name
+// without extension gets the default one, a trailing dot means "no
+// extension", and every path segment matches without regard to ASCII letter
+// case.
+static std::string ResolveLibraryPath(const char *windowsPath) {
+  std::string path = WithSlashes(windowsPath);
+  size_t slash = path.rfind('/');
+  std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+  if (!name.empty() && name.back() == '.')
+    path.pop_back();
+  else if (name.find('.') == std::string::npos)
+    path += ".so";
+  if (slash == std::string::npos || Exists(path)) return path;
+
+  std::string resolved;
+  size_t start = 0;
+  if (path[0] == '/') {
+    resolved = "/";
+    start = 1;
+  }
+  while (start <= path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    std::string segment = path.substr(start, end - start);
+    if (!segment.empty()) {
+      std::string candidate = resolved + segment;
+      if (!Exists(candidate)) candidate = resolved + MatchEntry(resolved, segment);
+      resolved = candidate;
+      if (end < path.size()) resolved += '/';
+    }
+    start = end + 1;
+  }
+  return resolved;
 }
 
 HMODULE LoadDynamicLibrary(const char *path, DWORD flags) {

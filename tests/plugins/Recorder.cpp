@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <deque>
 #include <vector>
 
 namespace {
@@ -12,8 +13,9 @@ struct StoredEvent {
   RecordedEvent view;
 };
 
-std::vector<StoredEvent *> &Events() {
-  static std::vector<StoredEvent *> events;
+// A deque keeps each event where it is as more arrive.
+std::deque<StoredEvent> &Events() {
+  static std::deque<StoredEvent> events;
   return events;
 }
 
@@ -34,13 +36,13 @@ extern "C" {
 
 void RecordEvent(const char *plugin, const char *kind, const char *bytes, long bytesLength, long statedLength,
                  long blockSize) {
-  StoredEvent *event = new StoredEvent;
+  Events().emplace_back();
+  StoredEvent *event = &Events().back();
   event->plugin = plugin;
   event->kind = kind;
   if (bytes && bytesLength > 0) event->bytes.assign(bytes, static_cast<size_t>(bytesLength));
   event->view = RecordedEvent{event->plugin.c_str(), event->kind.c_str(), event->bytes.data(),
                               static_cast<long>(event->bytes.size()), statedLength, blockSize};
-  Events().push_back(event);
 }
 
 void RecordReplyBlock(void *block) {
@@ -78,11 +80,10 @@ int RecordedEventCount(void) {
 }
 
 const RecordedEvent *RecordedEventAt(int index) {
-  return index >= 0 && index < RecordedEventCount() ? &Events()[index]->view : nullptr;
+  return index >= 0 && index < RecordedEventCount() ? &Events()[static_cast<size_t>(index)].view : nullptr;
 }
 
 void ClearRecording(void) {
-  for (StoredEvent *event : Events()) delete event;
   Events().clear();
   BlockEvents().clear();
 }

@@ -128,7 +128,7 @@ HGLOBAL AnswerExecute(const std::string &request, long *length) {
   }
 }
 
-HGLOBAL Answer(const char *kind, HGLOBAL block, long *length) {
+[[maybe_unused]] HGLOBAL Answer(const char *kind, HGLOBAL block, long *length) {
   const std::string request = Receive(kind, block, *length);
   if (request.compare(0, 4, "GET ") == 0) return AnswerVersion(length);
   return AnswerExecute(request, length);
