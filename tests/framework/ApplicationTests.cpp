@@ -58,7 +58,9 @@ TEST(Application, ASecondApplicationObjectThrowsAndTheFirstStaysCurrent) {
 TEST(Application, DestroyingTheApplicationLeavesNoDanglingCurrentApplication) {
   {
     TestApplication application;
-    application.mainWindow = FakeWindow(0);
+    EXPECT_TRUE(application.SetMainWindow(FakeWindow(0)));
+    EXPECT_FALSE(application.SetMainWindow(nullptr));
+    EXPECT_EQ(GetMainWindow(), FakeWindow(0)) << "a refused window replaced the main window";
   }
   EXPECT_EQ(GetApplication(), nullptr);
   EXPECT_EQ(GetMainWindow(), nullptr);
@@ -76,27 +78,6 @@ TEST(Application, AttachIsRefusedAndStoresNothing) {
   EXPECT_FALSE(application.Attach(reinterpret_cast<HINSTANCE>(&token)));
   EXPECT_FALSE(application.Attach(nullptr));
   EXPECT_EQ(application.hModule, before);
-}
-
-TEST(Application, DefaultHooksAnswerAsAnApplicationWithoutWorkOfItsOwn) {
-  CApplication application;
-  EXPECT_TRUE(application.OnAttach());
-  EXPECT_FALSE(application.OnIdle(0));
-  application.exitCode = 42;
-  EXPECT_EQ(application.OnDetach(), 42);
-}
-
-TEST(Application, MainWindowAndUserValueAreReachedThroughTheFreeFunctions) {
-  TestApplication application;
-  EXPECT_FALSE(application.SetMainWindow(nullptr));
-  EXPECT_EQ(GetMainWindow(), nullptr);
-  EXPECT_TRUE(application.SetMainWindow(FakeWindow(1)));
-  EXPECT_EQ(GetMainWindow(), FakeWindow(1));
-  EXPECT_FALSE(application.SetMainWindow(nullptr));
-  EXPECT_EQ(GetMainWindow(), FakeWindow(1)) << "a refused window replaced the main window";
-  SetUserValue(-7);
-  EXPECT_EQ(application.userValue, -7);
-  EXPECT_EQ(GetUserValue(), -7);
 }
 
 TEST(Application, SetInstanceHandleOfNullStandsForTheHostExecutable) {

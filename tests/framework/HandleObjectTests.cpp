@@ -87,16 +87,4 @@ TEST(Mutex, ASecondCreateFailsAndCreatesNothingAndDestructionClosesTheMutex) {
   EXPECT_EQ(::OpenMutexA(SYNCHRONIZE, FALSE, first), nullptr) << "the destroyed CMutex left its mutex open";
 }
 
-TEST(Mutex, CreateAfterCloseMakesANewMutexAndAnExistingNameIsReportedByTheLastError) {
-  const char *name = "tovra-framework-test-mutex-3";
-  CMutex owner;
-  ASSERT_TRUE(owner.Create(name, TRUE, nullptr));
-  CMutex other;
-  ASSERT_TRUE(other.Create(name, FALSE, nullptr));
-  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-  EXPECT_TRUE(other.Close());
-  EXPECT_EQ(other.GetHandle(), nullptr);
-  EXPECT_TRUE(other.Create(nullptr, FALSE, nullptr));
-}
-
 }  // namespace
