@@ -3,6 +3,7 @@
 #include "framework/Application.h"
 #include "host/Envelope.h"
 #include "plugin/ModuleRegistry.h"
+#include "plugin/PluginRequests.h"
 #include "plugin/PluginPaths.h"
 #include "text/DoubleByte.h"
 #include "text/TextSearch.h"
@@ -10,31 +11,11 @@
 static const char kCallMarker[] = "$tovra[";
 static const size_t kCallMarkerLength = sizeof kCallMarker - 1;
 
-static const char kExecuteHead[] =
-    "EXECUTE TOVRA/1.0\r\n"
-    "SecurityLevel: Local\r\n"
-    "Charset: Shift_JIS\r\n"
-    "Sender: Tovra Caller Vordel\r\n";
-
 // The directory of this library's own file, ending in '\'; empty when the
 // library cannot tell its own path.
 static CText LibraryDirectory() {
   CApplication *application = GetApplication();
   return application ? GetDirectoryPart(application->GetModuleFileName()) : CText();
-}
-
-// The EXECUTE request for one call: the fixed header block, one line per
-// argument numbered from 0 (the fields after the name), and the blank line.
-static CText BuildExecuteRequest(const CTextArray &fields) {
-  CText request(kExecuteHead);
-  CText line;
-  for (size_t i = 1; i < fields.GetCount(); ++i) {
-    // Only the number is formatted; the argument travels whole, however long.
-    Format(line, "Argument%d: ", static_cast<int>(i - 1));
-    request.Append(line).Append(fields.GetAt(i)).Append("\r\n", 2);
-  }
-  request.Append("\r\n", 2);
-  return request;
 }
 
 // Appends the result of one call (the text between "$tovra[" and "]") to

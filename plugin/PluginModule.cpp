@@ -4,10 +4,9 @@
 
 #include "host/GlobalText.h"
 #include "plugin/PluginPaths.h"
+#include "plugin/PluginRequests.h"
 #include "text/TextSearch.h"
 
-static const char kVersionRequest[] = "GET Version TOVRA/1.0\r\n\r\n";
-static const char kAcceptedStatus[] = "TOVRA/1.0 200 OK\r\n";
 
 template <typename Function>
 Function PluginModule::Bind(const char *name, const char *underscoreName) {
@@ -27,7 +26,7 @@ BOOL PluginModule::OnAttach() {
     return FALSE;
   }
   CallLoad();  // a plug-in whose load reports failure is still brought up
-  return CheckVersion("TOVRA/1.0");
+  return CheckVersion(kProtocolToken);
 }
 
 int PluginModule::OnDetach() {
@@ -59,7 +58,7 @@ BOOL PluginModule::CheckVersion(const char *expected) {
 BOOL PluginModule::Exchange(const char *requestText, CTextArray *replyLines) {
   CText reply;
   if (!SendText(requestText, &reply)) return FALSE;
-  if (CompareNoCaseN(reply.c_str(), kAcceptedStatus, sizeof kAcceptedStatus - 1) != 0) return FALSE;
+  if (CompareNoCaseN(reply.c_str(), kAcceptedStatusLine, std::strlen(kAcceptedStatusLine)) != 0) return FALSE;
   reply.Split("\r\n", replyLines, 1);
   return TRUE;
 }
