@@ -1,0 +1,64 @@
+// The sample plug-ins, built on the SDK header, called through the library.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/LibraryUnderTest.h"
+
+namespace {
+
+class SdkPluginTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { library = new LibraryUnderTest(); }
+  static void TearDownTestSuite() {
+    library->unload();
+    delete library;
+    library = nullptr;
+  }
+
+  static std::string Expand(const std::string &text) {
+    const std::string requestText = RequestFor(text);
+    BlockLength length = static_cast<BlockLength>(requestText.size());
+    HGLOBAL reply = library->request(MakeBlock(requestText), &length);
+    if (!reply) return "<no reply>";
+    std::string replyText(static_cast<const char *>(reply), static_cast<size_t>(length));
+    platform::FreeGlobalBlock(reply);
+    return replyText;
+  }
+
+  static LibraryUnderTest *library;
+};
+
+LibraryUnderTest *SdkPluginTest::library = nullptr;
+
+TEST_F(SdkPluginTest, SamplePlugInsAnswerThroughTheLibrary) {
+  ASSERT_TRUE(library->IsLoaded());
+  struct Case {
+    const char *name;
+    std::string text, expanded;
+  } cases[] = {
+      {"calc adds", "$tovra[calc,add,3,4]", "7"},
+      {"calc folds from the left", "$tovra[calc,sub,10,2,3]", "5"},
+      {"calc multiplies negatives", "$tovra[calc,mul,-6,7]", "-42"},
+      {"calc works past 32 bits", "$tovra[calc,mul,4000000000,3]", "12000000000"},
+      {"calc truncates division", "$tovra[calc,div,-7,2]", "-3"},
+      {"calc negates", "$tovra[calc,neg,5]", "-5"},
+      {"calc says what is wrong with a value", "$tovra[calc,add,1,x]", "calc error: not an integer: x"},
+      {"calc refuses division by zero", "$tovra[calc,mod,1,0]", "calc error: division by zero"},
+      {"calc refuses overflow", "$tovra[calc,mul,9223372036854775807,2]", "calc error: out of range"},
+      {"calc names an unknown operation", "$tovra[calc,pow,2,3]", "calc error: unknown operation: pow"},
+      {"calc needs values", "$tovra[calc,add]", "calc error: wrong number of values for add"},
+      {"echo joins its arguments", "$tovra[echo,a,,b]", "a,b"},
+      {"echo with no argument gives nothing", "<$tovra[echo]>", "<>"},
+      {"echo keeps Shift_JIS bytes", "$tovra[echo,\x83\x5D\x95\x5C]", "\x83\x5D\x95\x5C"},
+      {"upper folds letters only", "$tovra[upper,abc-\x83\x61z]", "ABC-\x83\x61Z"},
+      {"a refused call gives nothing", "<$tovra[upper,a,b]>", "<>"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Expand(c.text), OkReply(c.expanded));
+  }
+}
+
+}  // namespace
