@@ -273,6 +273,54 @@ TEST_F(CallExpansionTest, NamesWithAndWithoutExtensionAreTwoEntries) {
 }
 
 #ifdef _WIN32
+// The library's GlobalAlloc fails for its `failAt`-th call from now on (1 is
+// the next one), and only for that one.
+int allocationsUntilFailure = 0;
+HGLOBAL WINAPI FailingGlobalAlloc(UINT flags, SIZE_T bytes) {
+  if (allocationsUntilFailure > 0 && --allocationsUntilFailure == 0) return nullptr;
+  return ::GlobalAlloc(flags, bytes);
+}
+
+TEST_F(CallExpansionTest, ABlockThatCannotBeHadSkipsOnlyItsOwnStep) {
+  ASSERT_NE(PatchImport(library->Module(), "kernel32.dll", "GlobalAlloc", reinterpret_cast<void *>(&FailingGlobalAlloc)),
+            nullptr);
+  // The library's blocks for one first call, in order: the directory for the
+  // load call, the version request, the EXECUTE request, the host's reply.
+  struct Case {
+    const char *name;
+    int failAt;
+    const char *expanded;
+    const char *kinds;
+  } cases[] = {
+      {"no directory block: brought up without its load call", 1, "{x}", "request request unload"},
+      {"no version block: refused, and told to unload", 2, "", "load unload"},
+      {"no request block: the call yields nothing", 3, "", "load request unload"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    library->unload();
+    ClearRecording();
+    allocationsUntilFailure = c.failAt;
+    EXPECT_EQ(Expand("$tovra[ok,x]"), c.expanded);
+    library->unload();
+    EXPECT_EQ(Kinds("ok"), c.kinds);
+  }
+
+  // No block for the reply: request returns null and the host keeps its
+  // block and its length variable.
+  const std::string requestText = RequestFor("no calls");
+  HGLOBAL block = MakeBlock(requestText);
+  BlockLength length = static_cast<BlockLength>(requestText.size());
+  BlocksFreedByLibrary().clear();
+  allocationsUntilFailure = 1;
+  EXPECT_EQ(library->request(block, &length), nullptr);
+  EXPECT_EQ(length, static_cast<BlockLength>(requestText.size()));
+  EXPECT_EQ(TimesFreedByLibrary(block), 0);
+  EXPECT_EQ(std::string(static_cast<const char *>(block)), requestText);
+  platform::FreeGlobalBlock(block);
+  allocationsUntilFailure = 0;
+}
+
 TEST_F(CallExpansionTest, APlugInInCHostReceivesItsEightByteDirectory) {
   CreateDirectoryA("C:\\host", nullptr);
   const std::string directory = LibraryUnderTest::Directory();
