@@ -1,0 +1,236 @@
+#include "tools/LoaderFacts.h"
+
+#include <cstdio>
+
+#include "tools/PeImage.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dirent.h>
+#include <dlfcn.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+bool LoaderAddsExtension(const std::string &path) {
+  size_t slash = path.find_last_of("\\/");
+  return path.find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos;
+}
+
+// A file name without an extension gets the default one; a trailing dot
+// stands for "no extension" and is dropped.
+static std::string WithDefaultExtension(std::string path) {
+  if (!path.empty() && path.back() == '.')
+    path.pop_back();
+  else if (LoaderAddsExtension(path))
+    path += DefaultLibraryExtension();
+  return path;
+}
+
+#ifdef _WIN32
+
+static std::string DirectoryOfFile(const std::string &filePath) {
+  size_t slash = filePath.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : filePath.substr(0, slash + 1);
+}
+
+LoaderError LastLoaderError() {
+  LoaderError error;
+  error.code = ::GetLastError();
+  char text[512] = "";
+  ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error.code, 0, text,
+                   sizeof text, nullptr);
+  error.text = text;
+  while (!error.text.empty() && (error.text.back() == '\r' || error.text.back() == '\n' || error.text.back() == ' '))
+    error.text.pop_back();
+  return error;
+}
+
+std::string DescribeLoaderError(const LoaderError &error) {
+  return "error " + std::to_string(error.code) + (error.text.empty() ? "" : ": " + error.text);
+}
+
+std::string AbsoluteLibraryPath(const std::string &path) {
+  std::string full(MAX_PATH, '\0');
+  for (;;) {
+    DWORD needed = ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+    if (needed == 0) return path;
+    if (needed < full.size()) {
+      full.resize(needed);
+      return full;
+    }
+    full.resize(needed);
+  }
+}
+
+std::string LoaderFileFor(const std::string &path) {
+  return WithDefaultExtension(path);
+}
+
+const char *DefaultLibraryExtension() {
+  return ".dll";
+}
+
+bool IsExistingFile(const std::string &filePath) {
+  DWORD attributes = ::GetFileAttributesA(filePath.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string DisplayPath(const std::string &path) {
+  return path;
+}
+
+// True when the loader finds the DLL by name for the running program: it is
+// loaded already, or its search (the program's directory, the system
+// directories, PATH) finds a file of that name.
+static bool LoaderFinds(const std::string &dllName) {
+  if (::GetModuleHandleA(dllName.c_str())) return true;
+  HMODULE module = ::LoadLibraryExA(dllName.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) return false;
+  ::FreeLibrary(module);
+  return true;
+}
+
+// The imports of a DLL that the loader cannot find, in words.
+static void ExplainMissingImports(const std::string &file, const PeImage &image, std::vector<std::string> *lines) {
+  bool missing = false;
+  for (const std::string &name : image.Imports()) {
+    if (LoaderFinds(name)) continue;
+    missing = true;
+    std::string line = "it imports " + name + ", which the loader cannot find";
+    if (IsExistingFile(DirectoryOfFile(file) + name))
+      line += " (it lies beside " + file +
+              ", but the loader does not look there: it looks beside the program, in the system directories and "
+              "along PATH)";
+    lines->push_back(line);
+  }
+  if (!missing)
+    lines->push_back("every DLL it imports can be found; one of them may itself import a DLL that cannot be found");
+}
+
+#else
+
+LoaderError LastLoaderError() {
+  LoaderError error;
+  if (const char *text = ::dlerror()) error.text = text;
+  return error;
+}
+
+std::string DescribeLoaderError(const LoaderError &error) {
+  return error.text.empty() ? "no reason given" : error.text;
+}
+
+static std::string WithSlashes(std::string path) {
+  for (char &c : path)
+    if (c == '\\') c = '/';
+  return path;
+}
+
+std::string DisplayPath(const std::string &path) {
+  return WithSlashes(path);
+}
+
+std::string AbsoluteLibraryPath(const std::string &path) {
+  std::string absolute = path;
+  if (path.empty() || (path[0] != '/' && path[0] != '\\')) {
+    char here[4096];
+    if (::getcwd(here, sizeof here)) absolute = std::string(here) + "/" + path;
+  }
+  for (char &c : absolute)
+    if (c == '/') c = '\\';
+  return absolute;
+}
+
+// The entry of `directory` named `name` without regard to ASCII letter
+// case, or `name` when there is none.
+static std::string MatchEntry(const std::string &directory, const std::string &name) {
+  DIR *dir = ::opendir(directory.empty() ? "." : directory.c_str());
+  if (!dir) return name;
+  std::string found = name;
+  while (dirent *entry = ::readdir(dir)) {
+    if (::strcasecmp(entry->d_name, name.c_str()) == 0) {
+      found = entry->d_name;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return found;
+}
+
+std::string LoaderFileFor(const std::string &path) {
+  const std::string exact = WithSlashes(WithDefaultExtension(path));
+  if (IsExistingFile(exact)) return exact;
+  std::string resolved = exact[0] == '/' ? "/" : "";
+  size_t start = resolved.size();
+  while (start < exact.size()) {
+    size_t end = exact.find('/', start);
+    if (end == std::string::npos) end = exact.size();
+    const std::string segment = exact.substr(start, end - start);
+    if (!segment.empty()) {
+      struct stat info;
+      resolved += ::stat((resolved + segment).c_str(), &info) == 0 ? segment : MatchEntry(resolved, segment);
+      if (end < exact.size()) resolved += '/';
+    }
+    start = end + 1;
+  }
+  return resolved;
+}
+
+const char *DefaultLibraryExtension() {
+  return ".so";
+}
+
+bool IsExistingFile(const std::string &filePath) {
+  struct stat info;
+  return ::stat(filePath.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// dlerror names a missing library as "NAME: cannot open shared object
+// file"; when NAME is not the file itself, it is a library the file needs.
+static void ExplainMissingLibrary(const std::string &file, const LoaderError &error, std::vector<std::string> *lines) {
+  static const char kCannotOpen[] = ": cannot open shared object file";
+  size_t at = error.text.find(kCannotOpen);
+  if (at == std::string::npos) return;
+  std::string name = error.text.substr(0, at);
+  if (name != file) lines->push_back("it needs " + name + ", which the loader cannot find");
+}
+
+#endif
+
+std::vector<std::string> ExplainLoadFailure(const std::string &path, const LoaderError &error) {
+  std::vector<std::string> lines;
+  const std::string file = LoaderFileFor(path);
+  if (!IsExistingFile(file)) {
+    lines.push_back("there is no file " + file + " (the loader says: " + DescribeLoaderError(error) + ")");
+    return lines;
+  }
+  lines.push_back("the loader refuses " + file + ": " + DescribeLoaderError(error));
+  PeImage image;
+  if (image.Read(file)) {
+    char machine[96];
+    std::snprintf(machine, sizeof machine, "machine 0x%X, %s", image.Machine(), PeImage::MachineName(image.Machine()));
+    if (PeImage::Is64BitMachine(image.Machine())) {
+      lines.push_back(file + " is a 64-bit DLL (" + machine +
+                      "); the library is a 32-bit DLL and loads only 32-bit x86 DLLs (machine 0x14C): build it for "
+                      "32-bit x86");
+      return lines;
+    }
+    if (image.Machine() != PeImage::kMachineX86) {
+      lines.push_back(file + " is built for another processor (" + machine +
+                      "); the library loads only 32-bit x86 DLLs (machine 0x14C)");
+      return lines;
+    }
+#ifdef _WIN32
+    if (error.code == ERROR_MOD_NOT_FOUND) ExplainMissingImports(file, image, &lines);
+#endif
+    return lines;
+  }
+#ifdef _WIN32
+  if (error.code == ERROR_BAD_EXE_FORMAT) lines.push_back(file + " is not a Windows DLL");
+#else
+  ExplainMissingLibrary(file, error, &lines);
+#endif
+  return lines;
+}

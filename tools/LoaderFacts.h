@@ -1,0 +1,42 @@
+// What the tools find out about library files and the platform's loader, to
+// tell a user in words why a library did not load: which file a path really
+// names, the loader's own error, and what is wrong with a file that exists.
+//
+// Paths are in the library's form, '\' separated, as they go to
+// platform::LoadDynamicLibrary; natively they are mapped to '/' files.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct LoaderError {
+  unsigned long code = 0;  // GetLastError's number; 0 natively
+  std::string text;        // FormatMessageA's text, or dlerror's
+};
+
+// The loader's error for the load that just failed: call it at once.
+LoaderError LastLoaderError();
+// "error 126: The specified module could not be found." or dlerror's text.
+std::string DescribeLoaderError(const LoaderError &error);
+
+// `path` made absolute, in the library's form.
+std::string AbsoluteLibraryPath(const std::string &path);
+
+// The file the loader opens for `path`, as the C library opens files: the
+// default extension (".dll", natively ".so") added to a file name without
+// one, a trailing dot removed, and natively every segment matched without
+// regard to ASCII letter case, as the platform seam does.
+std::string LoaderFileFor(const std::string &path);
+// The default extension the loader adds, with its dot, and whether it adds
+// it to `path` (a file name without a dot and without a trailing dot).
+const char *DefaultLibraryExtension();
+bool LoaderAddsExtension(const std::string &path);
+
+bool IsExistingFile(const std::string &filePath);
+// A library-form path as a user reads it on this platform ('/' natively).
+std::string DisplayPath(const std::string &path);
+
+// Sentences that say why loading `path` failed: there is no such file, or
+// the loader's error and what is wrong with the file (built for 64 bits or
+// another machine, a DLL it imports cannot be found).
+std::vector<std::string> ExplainLoadFailure(const std::string &path, const LoaderError &error);

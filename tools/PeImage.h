@@ -1,0 +1,38 @@
+// PeImage: the header facts of a Windows DLL or program file that explain
+// why a loader refuses it: the machine it was built for and the DLLs it
+// imports. Every offset in the file is checked against the file's size, so
+// a damaged or hostile file gives fewer facts, never a bad read.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+class PeImage {
+ public:
+  static const unsigned kMachineX86 = 0x14C;
+  static const unsigned kMachineX64 = 0x8664;
+  static const unsigned kMachineArm64 = 0xAA64;
+
+  // Reads the file; false when it cannot be read or has no PE header.
+  bool Read(const std::string &filePath);
+  // The same for a file already in memory.
+  bool Parse(const unsigned char *bytes, size_t size);
+
+  // The header's Machine field (0x14C for 32-bit x86).
+  unsigned Machine() const { return machine; }
+  // The DLL names of the import directory, in its order; empty when the
+  // file imports nothing or its import directory cannot be read.
+  const std::vector<std::string> &Imports() const { return imports; }
+
+  // "x86", "x64", "ARM64", ... or "unknown".
+  static const char *MachineName(unsigned machine);
+  static bool Is64BitMachine(unsigned machine);
+
+ private:
+  void ParseImports(const unsigned char *bytes, size_t size, size_t optionalHeader, size_t optionalSize,
+                    size_t sections, unsigned sectionCount);
+
+  unsigned machine = 0;
+  std::vector<std::string> imports;
+};

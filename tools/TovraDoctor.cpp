@@ -1,0 +1,77 @@
+// tovra-doctor: says step by step whether, and why not, a plug-in works
+// when a call names it.
+//
+//   tovra-doctor [--dll PATH] PLUGIN [ARG...]
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "tools/HostSession.h"
+#include "tools/PluginDoctor.h"
+
+static const char kUsageText[] =
+    "usage: tovra-doctor [--dll PATH] PLUGIN [ARG...]\n"
+    "\n"
+    "Brings up the plug-in that the call $tovra[PLUGIN,ARG,...] names, the way\n"
+    "the tovracaller library does, and says what happens at each step: where\n"
+    "the file is looked for, what the loader says when it will not load it,\n"
+    "which entry points are found, what the load entry returns, the version\n"
+    "reply, then one EXECUTE request with the arguments, its reply and the\n"
+    "Result that would replace the call. The plug-in is unloaded and freed at\n"
+    "the end. The library itself is not loaded and nothing of it changes.\n"
+    "\n"
+    "  PLUGIN   the plug-in name as written in a call; it is looked for in\n"
+    "           capital letters in the directory of the library\n"
+    "  ARG      the call's arguments\n"
+    "  --dll    the tovracaller library whose directory holds the plug-ins\n"
+    "           (by default the one beside this program)\n"
+    "\n"
+    "Exit status:\n"
+    "   0  the plug-in works: its Result replaces the call\n"
+    "   2  bad usage\n"
+    "   3  there is no library at the --dll path\n"
+    "   4  the call names no plug-in, or one outside the library's directory\n"
+    "   5  there is no plug-in file where the library looks\n"
+    "   6  the plug-in file does not load (64-bit, a missing DLL, not a DLL)\n"
+    "   7  the plug-in exports neither \"request\" nor \"_request\"\n"
+    "   8  the version reply is missing or does not begin with TOVRA/1.0\n"
+    "   9  the EXECUTE reply is missing or its status is not TOVRA/1.0 200 OK\n"
+    "  10  the EXECUTE reply has no Result header\n";
+
+int main(int argc, char **argv) {
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  std::string dll = HostSession::DefaultLibraryPath();
+  int i = 1;
+  for (; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+      std::fputs(kUsageText, stdout);
+      return PluginDoctor::kWorks;
+    } else if (!std::strcmp(argv[i], "--dll") && i + 1 < argc) {
+      dll = argv[++i];
+    } else if (!std::strcmp(argv[i], "--")) {
+      ++i;
+      break;
+    } else if (!std::strncmp(argv[i], "--", 2)) {
+      std::fprintf(stderr, "tovra-doctor: unexpected argument %s\n\n%s", argv[i], kUsageText);
+      return PluginDoctor::kUsage;
+    } else {
+      break;
+    }
+  }
+  if (i >= argc) {
+    std::fputs(kUsageText, stderr);
+    return PluginDoctor::kUsage;
+  }
+  const std::string plugin = argv[i];
+  const std::vector<std::string> arguments(argv + i + 1, argv + argc);
+  PluginDoctor doctor(stdout);
+  return doctor.Examine(dll, plugin, arguments);
+}
