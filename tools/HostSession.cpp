@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#include "host/Envelope.h"
+#include "host/GlobalText.h"
+#include "tools/LoaderFacts.h"
+
 #ifdef _WIN32
 static const char kLibraryFileName[] = "tovracaller.dll";
 #else
@@ -27,7 +31,9 @@ HostSession::Status HostSession::Open(const std::string &libraryPath, std::strin
   Close();
   library = platform::LoadDynamicLibrary(libraryPath.c_str(), 0);
   if (!library) {
+    const LoaderError loaderError = LastLoaderError();
     *error = "cannot load " + libraryPath;
+    for (const std::string &line : ExplainLoadFailure(libraryPath, loaderError)) *error += "\n  " + line;
     return Status::CannotLoad;
   }
   loadEntry = reinterpret_cast<LoadFunction>(platform::GetLibraryProcAddress(library, "load"));
@@ -51,16 +57,18 @@ bool HostSession::Request(const std::string &requestText, std::string *reply) {
   if (!block) return false;
   BlockLength length = static_cast<BlockLength>(requestText.size());
   HGLOBAL replyBlock = requestEntry(block, &length);
-  if (!replyBlock) {
-    platform::FreeGlobalBlock(block);  // nothing changed hands
-    return false;
-  }
-  size_t size = length > 0 ? static_cast<size_t>(length) : 0;
-  reply->assign(static_cast<const char *>(replyBlock), strnlen(static_cast<const char *>(replyBlock), size));
+  // Without a reply the block's fate is unknown: the library frees it before
+  // it makes a 200 reply's block, so a failure there leaves it freed. A block
+  // left over is harmless; one freed twice is not.
+  if (!replyBlock) return false;
+  // Read as the library reads its plug-ins' replies: no further than the
+  // stated length, the block's real size and the first zero byte.
+  const CText text = ReadGlobalText(replyBlock, length);
+  reply->assign(text.c_str(), text.Length());
   platform::FreeGlobalBlock(replyBlock);
-  // After a 400 or 204 reply the request block is still ours.
-  std::string status = ReplyStatus(*reply);
-  if (status == "400" || status == "204") platform::FreeGlobalBlock(block);
+  // Only after exactly the 400 or the 204 reply is the request block still
+  // ours; after any other reply the library has freed it.
+  if (ReplyLeavesBlockToHost(text)) platform::FreeGlobalBlock(block);
   return true;
 }
 
@@ -81,10 +89,14 @@ std::string HostSession::MakeRequest(const std::string &text) {
 
 std::string HostSession::ReplyString(const std::string &reply) {
   static const char kHead[] = "\r\nString: ";
+  static const char kCharset[] = "\r\nCharset: ";
   size_t start = reply.find(kHead);
   if (ReplyStatus(reply) != "200" || start == std::string::npos) return std::string();
   start += sizeof kHead - 1;
-  size_t end = reply.find("\r\n", start);
+  // The value ends at the Charset line that follows it; a value that happens
+  // to hold a line break stays whole.
+  size_t end = reply.rfind(kCharset);
+  if (end == std::string::npos || end < start) end = reply.find("\r\n", start);
   return reply.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 

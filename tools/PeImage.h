@@ -10,9 +10,9 @@
 
 class PeImage {
  public:
-  static const unsigned kMachineX86 = 0x14C;
-  static const unsigned kMachineX64 = 0x8664;
-  static const unsigned kMachineArm64 = 0xAA64;
+  static constexpr unsigned kMachineX86 = 0x14C;
+  static constexpr unsigned kMachineX64 = 0x8664;
+  static constexpr unsigned kMachineArm64 = 0xAA64;
 
   // Reads the file; false when it cannot be read or has no PE header.
   bool Read(const std::string &filePath);

@@ -33,7 +33,9 @@ const char kUsageText[] =
     "  --raw    send stdin as one whole request; print the reply, and its\n"
     "           status on stderr\n"
     "  --lines  send every stdin line as the String value of one request;\n"
-    "           print the expanded text of each, one line per request\n"
+    "           print the expanded text of each, one line per request (a\n"
+    "           line break inside an expanded text is written as a space);\n"
+    "           plug-ins stay loaded until the end of the input\n"
     "  --dll    the library to load\n"
     "\n"
     "Exit status: 0 for 200 replies, 1 for any other reply, 2 for bad usage,\n"
@@ -42,6 +44,21 @@ const char kUsageText[] =
 
 void WriteBytes(const std::string &bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
+
+// An expanded text as one output line: a CR or LF that a plug-in's Result
+// brought in becomes a space, so that output line N still answers input
+// line N; stderr says so.
+std::string OneLine(std::string text, long lineNumber) {
+  bool changed = false;
+  for (char &c : text) {
+    if (c == '\r' || c == '\n') {
+      c = ' ';
+      changed = true;
+    }
+  }
+  if (changed) std::fprintf(stderr, "tovra-host: line %ld: line breaks in the expanded text written as spaces\n", lineNumber);
+  return text;
 }
 
 }  // namespace
@@ -96,14 +113,14 @@ int main(int argc, char **argv) {
   if (lines) {
     int result = kOk;
     std::string line;
-    while (std::getline(std::cin, line)) {
+    for (long lineNumber = 1; std::getline(std::cin, line); ++lineNumber) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       if (!session.Request(HostSession::MakeRequest(line), &reply)) {
         std::fprintf(stderr, "tovra-host: the library returned no reply block\n");
         return kNoReply;
       }
       if (HostSession::ReplyStatus(reply) != "200") result = kNotOk;
-      WriteBytes(HostSession::ReplyString(reply) + "\n");
+      WriteBytes(OneLine(HostSession::ReplyString(reply), lineNumber) + "\n");
       std::fflush(stdout);
     }
     return result;
