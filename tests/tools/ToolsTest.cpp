@@ -1,0 +1,222 @@
+// The two tools run as child processes on good and bad input: tovra-host
+// with the library and its plug-ins, tovra-doctor on plug-ins that work and
+// on each way a plug-in fails to come up. Files that no compiler here can
+// build (a 64-bit DLL, a plug-in whose DLL is missing) are made by patching
+// copies of built plug-ins.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "PeBuilder.h"
+#include "ToolRunner.h"
+#include "platform/Platform.h"
+#include "tools/PeImage.h"
+#include "tools/PluginDoctor.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+#ifdef _WIN32
+const char kExt[] = ".dll";
+const char kExe[] = ".exe";
+const char kSeparator = '\\';
+#else
+const char kExt[] = ".so";
+const char kExe[] = "";
+const char kSeparator = '/';
+#endif
+
+std::string BinDirectory() {
+  std::string path = platform::GetModuleFilePath(platform::GetExecutableModule());
+#ifndef _WIN32
+  for (char &c : path)
+    if (c == '\\') c = '/';
+#endif
+  return path.substr(0, path.find_last_of("\\/") + 1);
+}
+
+std::string ReadBytes(const std::string &path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string &path, const std::string &bytes) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+struct ToolCase {
+  const char *sentence;
+  const char *tool;
+  std::vector<std::string> arguments;
+  std::string input;
+  int exitCode;
+  std::vector<std::string> out;  // each must appear in stdout
+  std::vector<std::string> err;  // each must appear in stderr
+  std::vector<std::string> notOut;
+};
+
+class ToolsTest : public ::testing::Test {
+ protected:
+  // A directory of its own beside the tools: a copy of the library, a
+  // 64-bit plug-in and a plug-in that imports a DLL that is nowhere.
+  static void SetUpTestSuite() {
+    bin = BinDirectory();
+    cases = bin + "tools-cases";
+    fs::remove_all(cases);
+    fs::create_directories(cases);
+    cases += kSeparator;
+    fs::copy_file(bin + "tovracaller" + kExt, cases + "tovracaller" + kExt);
+    const std::string ok = ReadBytes(bin + "ok" + kExt);
+#ifdef _WIN32
+    // The built 32-bit plug-in with its header's Machine field set to x64.
+    std::string x64 = ok;
+    const uint32_t header = static_cast<unsigned char>(x64[0x3C]) | static_cast<unsigned char>(x64[0x3D]) << 8;
+    x64[header + 4] = '\x64';
+    x64[header + 5] = '\x86';
+    WriteBytes(cases + "X64.dll", x64);
+#else
+    // No PE plug-in is built natively: a bare 64-bit PE header stands in.
+    WriteBytes(cases + "X64.so", BuildPe(PeImage::kMachineX64, {}));
+#endif
+    std::string departed = ok;
+    const std::string recorder = std::string("tovra_recorder") + kExt;
+    for (size_t at = departed.find(recorder); at != std::string::npos; at = departed.find(recorder, at))
+      departed.replace(at, recorder.size(), std::string("tovra_departed") + kExt);
+    WriteBytes(cases + "NODEP" + kExt, departed);
+  }
+  static void TearDownTestSuite() { fs::remove_all(cases.substr(0, cases.size() - 1)); }
+
+  static void Check(const std::vector<ToolCase> &table) {
+    for (const ToolCase &c : table) {
+      SCOPED_TRACE(c.sentence);
+      const ToolRun run = RunTool(bin + c.tool + kExe, c.arguments, c.input, cases.substr(0, cases.size() - 1));
+      EXPECT_EQ(run.exitCode, c.exitCode) << "stdout:\n" << run.out << "\nstderr:\n" << run.err;
+      for (const std::string &part : c.out)
+        EXPECT_NE(run.out.find(part), std::string::npos) << "stdout lacks: " << part << "\nstdout:\n" << run.out;
+      for (const std::string &part : c.err)
+        EXPECT_NE(run.err.find(part), std::string::npos) << "stderr lacks: " << part << "\nstderr:\n" << run.err;
+      for (const std::string &part : c.notOut)
+        EXPECT_EQ(run.out.find(part), std::string::npos) << "stdout holds: " << part << "\nstdout:\n" << run.out;
+    }
+  }
+
+  static std::string bin, cases;
+};
+
+std::string ToolsTest::bin, ToolsTest::cases;
+
+TEST_F(ToolsTest, HostAnswersGoodAndBadInputWithItsExitCodes) {
+  const std::string head = "VORDEL/2.0 200 OK\r\nString: ";
+  Check({
+      {"help prints the usage and the exit codes", "tovra-host", {"--help"}, "", 0,
+       {"usage: tovra-host", "--lines", "Exit status"}, {}, {}},
+      {"no text at all is bad usage", "tovra-host", {}, "", 2, {}, {"usage: tovra-host"}, {}},
+      {"an unknown option is bad usage", "tovra-host", {"--nope", "x"}, "", 2, {}, {"unexpected argument --nope"}, {}},
+      {"calls in the text are replaced by their Results", "tovra-host",
+       {"3 + 4 = $tovra[calc,add,3,4], $tovra[Ok,a,b]."}, "", 0,
+       {head + "3 + 4 = 7, {a|b}.\r\nCharset: Shift_JIS\r\n\r\n"}, {}, {}},
+      {"the call of a missing plug-in vanishes", "tovra-host", {"[$tovra[nosuch,1]]"}, "", 0,
+       {head + "[]\r\n"}, {}, {}},
+      {"a library that is not there cannot be loaded", "tovra-host",
+       {"--dll", cases + "absent" + kExt, "x"}, "", 3, {}, {"cannot load", "there is no file"}, {}},
+      {"a 64-bit library is named as such", "tovra-host", {"--dll", cases + "X64" + kExt, "x"}, "", 3, {},
+       {"is a 64-bit DLL (machine 0x8664, x64)"}, {}},
+      {"a library without the load export is refused", "tovra-host",
+       {"--dll", bin + "tovra_recorder" + kExt, "x"}, "", 4, {}, {"does not export \"load\""}, {}},
+      {"a library that returns no block", "tovra-host", {"--dll", bin + "xnull" + kExt, "x"}, "", 5, {},
+       {"returned no reply block"}, {}},
+      {"--raw sends stdin whole and reports the status", "tovra-host", {"--raw"},
+       "EXECUTE VORDEL/2.0\r\nString: $tovra[calc,mul,6,7]\r\n\r\n", 0, {head + "42\r\n"}, {"status 200"}, {}},
+      {"--raw with a request that is not EXECUTE gets the 400 reply", "tovra-host", {"--raw"},
+       "GET VORDEL/2.0\r\nString: x\r\n\r\n", 1, {"VORDEL/2.0 400 Bad Request\r\n\r\n"}, {"status 400"}, {}},
+      {"--lines writes a line break inside an expanded text as a space", "tovra-host", {"--lines"},
+       "x\ry $tovra[ok,1]\n", 0, {"x y {1}\n"}, {"line 1: line breaks"}, {"\r"}},
+  });
+}
+
+TEST_F(ToolsTest, HostLinesKeepPluginsLoadedUntilTheEndOfInput) {
+  const ToolRun run = RunTool(bin + "tovra-host" + kExe, {"--lines"},
+                              "$tovra[counter]\n#$tovra[counter]#\r\n\n$tovra[Counter]", cases.substr(0, cases.size() - 1));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  // One output line per input line, the blank one included; a plug-in
+  // loaded anew for each line would count 1 every time.
+  EXPECT_EQ(run.out, "1\n#2#\n\n3\n");
+  EXPECT_EQ(run.err, "counter: load\ncounter: unload after 3 calls\n");
+}
+
+TEST_F(ToolsTest, DoctorSaysWhatHappensAtEachStepAndWhyAPluginFails) {
+  const std::string dll = cases + "tovracaller" + kExt;
+  Check({
+      {"help lists every exit code", "tovra-doctor", {"--help"}, "", 0,
+       {"usage: tovra-doctor", "  10  the EXECUTE reply has no Result header"}, {}, {}},
+      {"no plug-in is bad usage", "tovra-doctor", {}, "", 2, {}, {"usage: tovra-doctor"}, {}},
+      {"a good plug-in is brought up, called and unloaded", "tovra-doctor", {"calc", "add", "3", "4"}, "", 0,
+       {"plug-in name:  \"CALC\"", std::string("the loader adds \"") + kExt + "\"", "load entry:    found as \"load\"",
+        "unload entry:  found as \"unload\"", "request entry: found as \"request\"", "load call:     load(\"",
+        "  returned 1\n", "version request (25 bytes):\n    \"GET Version TOVRA/1.0\\r\\n\"\n    \"\\r\\n\"\n",
+        "    \"Argument0: add\\r\\n\"\n    \"Argument1: 3\\r\\n\"\n    \"Argument2: 4\\r\\n\"\n    \"\\r\\n\"\n",
+        "    \"Result: 7\\r\\n\"", "Result:        \"7\"", "unload call:   unload()", "freed:", "(exit 0)"},
+       {}, {}},
+      {"the arguments are those of the call: commas split, empty ones dropped", "tovra-doctor",
+       {"Ok", "a,b", "", "c"}, "", 0,
+       {"plug-in name:  \"OK\"", "the arguments are: \"a\", \"b\", \"c\"", "Result:        \"{a|b|c}\""}, {}, {}},
+      {"a \"]\" in an argument ends the call there", "tovra-doctor", {"ok", "a]b"}, "", 0,
+       {"the library sees only $tovra[ok,a]", "Result:        \"{a}\""}, {}, {}},
+      {"a plug-in with only \"_request\" works without a load call", "tovra-doctor", {"under"}, "", 0,
+       {"load entry:    not exported", "request entry: found as \"_request\" (there is no \"request\")",
+        "load call:     none"}, {}, {"unload call:"}},
+      {"the plain names win over the underscore names", "tovra-doctor", {"both"}, "", 0,
+       {"load entry:    found as \"load\" (its \"_load\" is not used)"}, {}, {}},
+      {"a name that climbs out of the directory is refused", "tovra-doctor", {"..\\ok"}, "", 4,
+       {"climbs out of it"}, {}, {"looked for:"}},
+      {"a library path where there is none", "tovra-doctor", {"--dll", cases + "none" + kSeparator + "x" + kExt, "ok"},
+       "", 3, {"there is no file"}, {}, {"looked for:"}},
+      {"a missing plug-in is looked for under its upper-case name", "tovra-doctor", {"--dll", dll, "nosuch"}, "", 5,
+       {"looked for:", "NOSUCH", std::string("there is no file ") , "the loader says"}, {}, {"entry"}},
+      {"a plug-in without a request entry is freed unused", "tovra-doctor", {"noreq"}, "", 7,
+       {"load entry:    found as \"load\"", "request entry: not exported", "freed:"}, {},
+       {"load call:", "unload call:"}},
+      {"a version reply of TOVRA/1.1 is refused after the load call", "tovra-doctor", {"v11"}, "", 8,
+       {"load call:", "    \"TOVRA/1.1 200 OK\\r\\n\"", "refused: the reply does not begin with \"TOVRA/1.0\"",
+        "unload call:   unload()"}, {}, {"EXECUTE"}},
+      {"an EXECUTE reply with status 204 splices nothing", "tovra-doctor", {"x204", "a"}, "", 9,
+       {"    \"TOVRA/1.0 204 No Content\\r\\n\"", "refused: the reply does not begin with the status line"}, {}, {}},
+      {"an accepted reply without Result splices nothing", "tovra-doctor", {"xnoresult", "a"}, "", 10,
+       {"    \"Value: {a}\\r\\n\"", "no Result header"}, {}, {}},
+      {"a stated length beyond the reply block is read no further than the block", "tovra-doctor", {"xbeyond", "a"},
+       "", 0, {"the stated length 1073741824 is larger than the block", "Result:        \"{a}\""}, {}, {}},
+      {"a 64-bit plug-in is named as such", "tovra-doctor", {"--dll", dll, "x64"}, "", 6,
+       {"loading:       failed", "is a 64-bit DLL (machine 0x8664, x64)"}, {}, {}},
+      {"a plug-in whose DLL is missing names that DLL", "tovra-doctor", {"--dll", dll, "nodep"}, "", 6,
+       {"loading:       failed", std::string("tovra_departed") + kExt + ", which the loader cannot find"}, {}, {}},
+      {"the doctor calls unload once, after the one call", "tovra-doctor", {"counter"}, "", 0,
+       {"Result:        \"1\""}, {"counter: load\ncounter: unload after 1 calls\n"}, {}},
+  });
+}
+
+TEST(PluginDoctorVisibleTest, ShowsEveryByteUnambiguously) {
+  const struct {
+    const char *sentence;
+    std::string bytes;
+    const char *shown;
+  } table[] = {
+      {"printable ASCII stays as it is", "Result: 7", "\"Result: 7\""},
+      {"line ends and tabs are named", "a\r\nb\tc", "\"a\\r\\nb\\tc\""},
+      {"quotes and backslashes are escaped", "C:\\x \"y\"", "\"C:\\\\x \\\"y\\\"\""},
+      {"a zero byte inside is shown, not an end", std::string("a\0b", 3), "\"a\\x00b\""},
+      {"Shift_JIS and other high bytes are shown in hex", "\x83\x5C\x7F\xFF", "\"\\x83\\\\\\x7F\\xFF\""},
+  };
+  for (const auto &c : table) {
+    SCOPED_TRACE(c.sentence);
+    EXPECT_EQ(PluginDoctor::Visible(c.bytes.data(), c.bytes.size()), c.shown);
+  }
+}
+
+}  // namespace
