@@ -90,6 +90,10 @@ class ToolsTest : public ::testing::Test {
     for (size_t at = departed.find(recorder); at != std::string::npos; at = departed.find(recorder, at))
       departed.replace(at, recorder.size(), std::string("tovra_departed") + kExt);
     WriteBytes(cases + "NODEP" + kExt, departed);
+#ifdef _WIN32
+    // Beside the plug-in, where the Windows loader does not look for it.
+    fs::copy_file(bin + "tovra_recorder.dll", cases + "tovra_departed.dll");
+#endif
   }
   static void TearDownTestSuite() { fs::remove_all(cases.substr(0, cases.size() - 1)); }
 
@@ -195,7 +199,12 @@ TEST_F(ToolsTest, DoctorSaysWhatHappensAtEachStepAndWhyAPluginFails) {
       {"a 64-bit plug-in is named as such", "tovra-doctor", {"--dll", dll, "x64"}, "", 6,
        {"loading:       failed", "is a 64-bit DLL (machine 0x8664, x64)"}, {}, {}},
       {"a plug-in whose DLL is missing names that DLL", "tovra-doctor", {"--dll", dll, "nodep"}, "", 6,
-       {"loading:       failed", std::string("tovra_departed") + kExt + ", which the loader cannot find"}, {}, {}},
+       {"loading:       failed", std::string("tovra_departed") + kExt + ", which the loader cannot find",
+#ifdef _WIN32
+        "tovra_departed.dll, which the loader cannot find (it lies beside", "but the loader does not look there"
+#endif
+       },
+       {}, {}},
       {"the doctor calls unload once, after the one call", "tovra-doctor", {"counter"}, "", 0,
        {"Result:        \"1\""}, {"counter: load\ncounter: unload after 1 calls\n"}, {}},
   });
