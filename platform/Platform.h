@@ -57,6 +57,11 @@ BOOL ProcessHeapRelease(void *block);
 // Windows loader's rules for a name without extension (".so" is added) and
 // for letter case (a file that differs only in ASCII letter case is found).
 HMODULE LoadDynamicLibrary(const char *path, DWORD flags);
+// The file the loader opens for `path`: the default extension (".dll",
+// natively ".so") added to a file name without one, a trailing dot dropped,
+// and natively every segment matched without regard to ASCII letter case.
+// Natively the result uses '/' separators, as the C library wants them.
+std::string GetLibraryFilePath(const char *path);
 BOOL FreeDynamicLibrary(HMODULE module);
 void *GetLibraryProcAddress(HMODULE module, const char *name);
 // The whole path of a loaded module's file, however long; empty on failure.

@@ -2,14 +2,13 @@
 
 #include <cstdio>
 
+#include "platform/Platform.h"
 #include "tools/PeImage.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <dirent.h>
 #include <dlfcn.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -19,14 +18,8 @@ bool LoaderAddsExtension(const std::string &path) {
   return path.find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos;
 }
 
-// A file name without an extension gets the default one; a trailing dot
-// stands for "no extension" and is dropped.
-static std::string WithDefaultExtension(std::string path) {
-  if (!path.empty() && path.back() == '.')
-    path.pop_back();
-  else if (LoaderAddsExtension(path))
-    path += DefaultLibraryExtension();
-  return path;
+std::string LoaderFileFor(const std::string &path) {
+  return platform::GetLibraryFilePath(path.c_str());
 }
 
 #ifdef _WIN32
@@ -65,9 +58,6 @@ std::string AbsoluteLibraryPath(const std::string &path) {
   }
 }
 
-std::string LoaderFileFor(const std::string &path) {
-  return WithDefaultExtension(path);
-}
 
 const char *DefaultLibraryExtension() {
   return ".dll";
@@ -141,41 +131,6 @@ std::string AbsoluteLibraryPath(const std::string &path) {
   for (char &c : absolute)
     if (c == '/') c = '\\';
   return absolute;
-}
-
-// The entry of `directory` named `name` without regard to ASCII letter
-// case, or `name` when there is none.
-static std::string MatchEntry(const std::string &directory, const std::string &name) {
-  DIR *dir = ::opendir(directory.empty() ? "." : directory.c_str());
-  if (!dir) return name;
-  std::string found = name;
-  while (dirent *entry = ::readdir(dir)) {
-    if (::strcasecmp(entry->d_name, name.c_str()) == 0) {
-      found = entry->d_name;
-      break;
-    }
-  }
-  ::closedir(dir);
-  return found;
-}
-
-std::string LoaderFileFor(const std::string &path) {
-  const std::string exact = WithSlashes(WithDefaultExtension(path));
-  if (IsExistingFile(exact)) return exact;
-  std::string resolved = exact[0] == '/' ? "/" : "";
-  size_t start = resolved.size();
-  while (start < exact.size()) {
-    size_t end = exact.find('/', start);
-    if (end == std::string::npos) end = exact.size();
-    const std::string segment = exact.substr(start, end - start);
-    if (!segment.empty()) {
-      struct stat info;
-      resolved += ::stat((resolved + segment).c_str(), &info) == 0 ? segment : MatchEntry(resolved, segment);
-      if (end < exact.size()) resolved += '/';
-    }
-    start = end + 1;
-  }
-  return resolved;
 }
 
 const char *DefaultLibraryExtension() {

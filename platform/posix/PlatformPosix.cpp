@@ -74,11 +74,8 @@ static std::string MatchEntry(const std::string &directory, const std::string &n
   return found;
 }
 
-// The Windows loader's rules, as the request path expects them: a file name
-// without extension gets the default one, a trailing dot means "no
-// extension", and every path segment matches without regard to ASCII letter
-// case.
-static std::string ResolveLibraryPath(const char *windowsPath) {
+// The Windows loader's rules, as the request path expects them.
+std::string GetLibraryFilePath(const char *windowsPath) {
   std::string path = WithSlashes(windowsPath);
   size_t slash = path.rfind('/');
   std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
@@ -111,7 +108,7 @@ static std::string ResolveLibraryPath(const char *windowsPath) {
 
 HMODULE LoadDynamicLibrary(const char *path, DWORD flags) {
   if (!path || !*path) return nullptr;
-  return ::dlopen(ResolveLibraryPath(path).c_str(), RTLD_NOW | RTLD_LOCAL);
+  return ::dlopen(GetLibraryFilePath(path).c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 
 BOOL FreeDynamicLibrary(HMODULE module) {

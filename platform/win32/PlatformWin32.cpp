@@ -34,6 +34,17 @@ HMODULE LoadDynamicLibrary(const char *path, DWORD flags) {
   return ::LoadLibraryExA(path, nullptr, flags);
 }
 
+std::string GetLibraryFilePath(const char *path) {
+  std::string file = path ? path : "";
+  size_t slash = file.find_last_of("\\/");
+  size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  if (!file.empty() && file.back() == '.')
+    file.pop_back();
+  else if (file.find('.', nameStart) == std::string::npos)
+    file += ".dll";
+  return file;
+}
+
 BOOL FreeDynamicLibrary(HMODULE module) {
   return ::FreeLibrary(module);
 }
