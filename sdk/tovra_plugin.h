@@ -22,7 +22,8 @@
  *   #define TOVRA_ON_LOAD my_load      int my_load(const char *directory);
  *   #define TOVRA_ON_UNLOAD my_unload  void my_unload(void);
  * my_load runs once when the plug-in is brought up, with the plug-in's own
- * directory ending in '\' ("C:\\host\\"); my_unload runs before the library
+ * directory ending in '\' ("C:\\host\\"; natively too, the library writes
+ * paths with '\' separators); my_unload runs before the library
  * frees the plug-in. Results, arguments and the directory are only valid
  * during the call that hands them over.
  *
