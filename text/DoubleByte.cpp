@@ -9,6 +9,12 @@ bool IsLead(char byte) { return IsLeadByte(static_cast<unsigned char>(byte)); }
 
 }  // namespace
 
+size_t LeadBytesBefore(const char *text, size_t from, size_t position) {
+  size_t count = 0;
+  while (position - count > from && IsLead(text[position - count - 1])) ++count;
+  return count;
+}
+
 int IsTrailByteAt(const char *start, const char *position) {
   if (!start || !position) return 0;
   // Compared as addresses so that a position outside the string is no fault.
@@ -45,17 +51,21 @@ char *FindChar(char *text, char ch) {
   return const_cast<char *>(FindChar(static_cast<const char *>(text), ch));
 }
 
+// Jumps from one occurrence of `ch` to the next and keeps the first that
+// starts a character. A zero byte before it ends the search, and a lead byte
+// never counts as `ch`.
 const char *FindCharN(const char *text, size_t length, char ch) {
-  if (!text) return nullptr;
-  for (size_t i = 0; i < length; ++i) {
-    const char byte = text[i];
-    if (byte == 0) return ch == 0 ? text + i : nullptr;
-    if (IsLead(byte)) {
-      if (i + 1 >= length || text[i + 1] == 0) return nullptr;
-      ++i;
-    } else if (byte == ch) {
-      return text + i;
-    }
+  if (!text || IsLead(ch)) return nullptr;
+  size_t i = 0;  // always the start of a character
+  while (i < length) {
+    const void *hit = std::memchr(text + i, ch, length - i);
+    if (!hit) return nullptr;
+    const size_t found = static_cast<size_t>(static_cast<const char *>(hit) - text);
+    if (ch != 0 && std::memchr(text + i, 0, found - i)) return nullptr;
+    if (LeadBytesBefore(text, i, found) % 2 == 0) return text + found;
+    // A lead byte does not pair with a zero byte: it stands alone before it.
+    if (ch == 0) return nullptr;
+    i = found + 1;
   }
   return nullptr;
 }

@@ -27,6 +27,13 @@ inline const char *CharNext(const char *p) {
   return p + 1;
 }
 
+// How many bytes right before `text[position]`, back to `text[from]` at the
+// most, are lead bytes. When `from` starts a character those bytes pair off,
+// so an odd count means that `position` holds a trail byte (provided that
+// byte is not 0). Searches jump to a likely byte and check it with this
+// instead of stepping through every character before it.
+size_t LeadBytesBefore(const char *text, size_t from, size_t position);
+
 // 1 when `position` holds the trail byte of a two-byte character of the
 // string that starts at `start`, else 0.
 int IsTrailByteAt(const char *start, const char *position);

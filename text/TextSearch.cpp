@@ -10,18 +10,29 @@ const char *FindText(const char *text, const char *pattern) {
 }
 
 // Candidates advance a whole character at a time, so a match never starts on
-// a trail byte; the first byte is compared before the rest.
+// a trail byte. Only bytes equal to the pattern's first byte can start a
+// match: the search jumps from one to the next and checks that it starts a
+// character by the lead bytes right before it.
 const char *FindTextN(const char *text, size_t textLength, const char *pattern, size_t patternLength) {
   if (!text || textLength == 0 || patternLength > textLength) return nullptr;
   if (patternLength == 0) return text;
   if (!pattern) return nullptr;
   const size_t last = textLength - patternLength;
   const char first = pattern[0];
-  size_t i = 0;
+  size_t i = 0;  // always the start of a character
   while (i <= last) {
-    if (text[i] == first && std::memcmp(text + i + 1, pattern + 1, patternLength - 1) == 0) return text + i;
-    const bool pair = IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < textLength && text[i + 1] != 0;
-    i += pair ? 2 : 1;
+    const void *hit = std::memchr(text + i, first, last + 1 - i);
+    if (!hit) return nullptr;
+    const size_t candidate = static_cast<size_t>(static_cast<const char *>(hit) - text);
+    // A zero byte is never a lead byte's partner, so it always starts one.
+    if (first != 0 && LeadBytesBefore(text, i, candidate) % 2 != 0) {
+      i = candidate + 1;  // a trail byte: the next character starts behind it
+      continue;
+    }
+    if (std::memcmp(text + candidate + 1, pattern + 1, patternLength - 1) == 0) return text + candidate;
+    const bool pair = IsLeadByte(static_cast<unsigned char>(first)) && candidate + 1 < textLength &&
+                      text[candidate + 1] != 0;
+    i = candidate + (pair ? 2 : 1);
   }
   return nullptr;
 }
