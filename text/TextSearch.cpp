@@ -11,28 +11,28 @@ const char *FindText(const char *text, const char *pattern) {
 
 // Candidates advance a whole character at a time, so a match never starts on
 // a trail byte. Only bytes equal to the pattern's first byte can start a
-// match: the search jumps from one to the next and checks that it starts a
-// character by the lead bytes right before it.
+// match: the search jumps from one to the next with memchr, and only a
+// candidate whose bytes match is checked for starting a character, by the
+// lead bytes right before it.
 const char *FindTextN(const char *text, size_t textLength, const char *pattern, size_t patternLength) {
   if (!text || textLength == 0 || patternLength > textLength) return nullptr;
   if (patternLength == 0) return text;
   if (!pattern) return nullptr;
   const size_t last = textLength - patternLength;
   const char first = pattern[0];
-  size_t i = 0;  // always the start of a character
-  while (i <= last) {
-    const void *hit = std::memchr(text + i, first, last + 1 - i);
+  size_t boundary = 0;  // a known start of a character, at or before `from`
+  size_t from = 0;
+  while (from <= last) {
+    const void *hit = std::memchr(text + from, first, last + 1 - from);
     if (!hit) return nullptr;
     const size_t candidate = static_cast<size_t>(static_cast<const char *>(hit) - text);
-    // A zero byte is never a lead byte's partner, so it always starts one.
-    if (first != 0 && LeadBytesBefore(text, i, candidate) % 2 != 0) {
-      i = candidate + 1;  // a trail byte: the next character starts behind it
+    from = candidate + 1;
+    if (patternLength > 1 && (text[candidate + 1] != pattern[1] ||
+                              std::memcmp(text + candidate + 2, pattern + 2, patternLength - 2) != 0))
       continue;
-    }
-    if (std::memcmp(text + candidate + 1, pattern + 1, patternLength - 1) == 0) return text + candidate;
-    const bool pair = IsLeadByte(static_cast<unsigned char>(first)) && candidate + 1 < textLength &&
-                      text[candidate + 1] != 0;
-    i = candidate + (pair ? 2 : 1);
+    // A zero byte is never a lead byte's partner, so it always starts one.
+    if (first == 0 || LeadBytesBefore(text, boundary, candidate) % 2 == 0) return text + candidate;
+    boundary = candidate + 1;  // a trail byte: the next character starts behind it
   }
   return nullptr;
 }
