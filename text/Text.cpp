@@ -86,22 +86,12 @@ void CText::CommitScratch() {
 }
 
 int CText::Split(const char *delimiter, CTextArray *destination, int skipEmpty) const {
-  if (!delimiter || !destination || text.empty()) return 0;
-  const size_t delimiterLength = std::strlen(delimiter);
-  if (delimiterLength == 0) return 0;
-  const char *cursor = text.data();
-  const char *end = cursor + text.size();
-  int count = 0;
-  for (;;) {
-    const char *found = FindTextN(cursor, static_cast<size_t>(end - cursor), delimiter, delimiterLength);
-    const char *fieldEnd = found ? found : end;
-    if (!skipEmpty || fieldEnd > cursor) {
-      destination->Add(CText(cursor, static_cast<size_t>(fieldEnd - cursor)));
-      ++count;
-    }
-    if (!found) return count;
-    cursor = found + delimiterLength;
-  }
+  if (!delimiter || !destination) return 0;
+  return ForEachField(text.data(), text.size(), delimiter, std::strlen(delimiter), skipEmpty,
+                      [destination](const char *field, size_t length) {
+                        destination->Add(CText(field, length));
+                        return true;
+                      });
 }
 
 CText &CText::ToUpper() {

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "text/TextSearch.h"
+
 class CTextArray;
 
 class CText {
@@ -91,6 +93,31 @@ class CTextArray {
  private:
   std::vector<CText> items;
 };
+
+// Calls `visit(bytes, length)` for each field of the counted text between
+// occurrences of `delimiter` (never found at a Shift_JIS trail byte), the
+// fields that CText::Split appends, without copying them; with `skipEmpty`
+// non-zero, fields of zero length are passed over. Stops early when `visit`
+// returns false. Returns the number of fields visited. The delimiter must not
+// be empty.
+template <typename Visit>
+int ForEachField(const char *text, size_t length, const char *delimiter, size_t delimiterLength, int skipEmpty,
+                 Visit visit) {
+  if (!text || length == 0 || !delimiter || delimiterLength == 0) return 0;
+  const char *cursor = text;
+  const char *end = text + length;
+  int count = 0;
+  for (;;) {
+    const char *found = FindTextN(cursor, static_cast<size_t>(end - cursor), delimiter, delimiterLength);
+    const char *fieldEnd = found ? found : end;
+    if (!skipEmpty || fieldEnd > cursor) {
+      ++count;
+      if (!visit(cursor, static_cast<size_t>(fieldEnd - cursor))) return count;
+    }
+    if (!found) return count;
+    cursor = found + delimiterLength;
+  }
+}
 
 // printf-style formatting into `target`, replacing its old text. The result
 // is never cut, however long. Supports the directives of the C formatter.
