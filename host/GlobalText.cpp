@@ -23,6 +23,11 @@ static HGLOBAL CopyBytesToGlobal(const char *bytes, size_t count, BlockLength *l
   return block;
 }
 
+HGLOBAL CopyTextToGlobal(const char *bytes, size_t count, BlockLength *length) {
+  if (const void *zero = std::memchr(bytes, 0, count)) count = static_cast<size_t>(static_cast<const char *>(zero) - bytes);
+  return CopyBytesToGlobal(bytes, count, length);
+}
+
 HGLOBAL CopyTextToGlobal(const char *text, BlockLength *length) {
   return CopyBytesToGlobal(text, std::strlen(text), length);
 }

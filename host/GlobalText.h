@@ -15,3 +15,6 @@ CText ReadGlobalText(HGLOBAL block, BlockLength length);
 // null. Null, with nothing stored, when no block can be had.
 HGLOBAL CopyTextToGlobal(const char *text, BlockLength *length);
 HGLOBAL CopyTextToGlobal(const CText &text, BlockLength *length);
+// The same for the text in the first `count` bytes, which ends early at a
+// zero byte as a zero-terminated text would.
+HGLOBAL CopyTextToGlobal(const char *bytes, size_t count, BlockLength *length);

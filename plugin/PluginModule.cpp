@@ -51,21 +51,25 @@ int PluginModule::CallLoad() {
 
 BOOL PluginModule::CheckVersion(const char *expected) {
   CText reply;
-  if (!SendText(kVersionRequest, &reply)) return FALSE;
+  if (!SendText(kVersionRequest, std::strlen(kVersionRequest), &reply)) return FALSE;
   return CompareNoCaseN(reply.c_str(), expected, std::strlen(expected)) == 0;
 }
 
 BOOL PluginModule::Exchange(const char *requestText, CTextArray *replyLines) {
   CText reply;
-  if (!SendText(requestText, &reply)) return FALSE;
-  if (CompareNoCaseN(reply.c_str(), kAcceptedStatusLine, std::strlen(kAcceptedStatusLine)) != 0) return FALSE;
+  if (!ExchangeText(requestText, std::strlen(requestText), &reply)) return FALSE;
   reply.Split("\r\n", replyLines, 1);
   return TRUE;
 }
 
-bool PluginModule::SendText(const char *text, CText *reply) {
+BOOL PluginModule::ExchangeText(const char *requestText, size_t length, CText *reply) {
+  if (!SendText(requestText, length, reply)) return FALSE;
+  return CompareNoCaseN(reply->c_str(), kAcceptedStatusLine, std::strlen(kAcceptedStatusLine)) == 0;
+}
+
+bool PluginModule::SendText(const char *text, size_t count, CText *reply) {
   BlockLength length = 0;
-  HGLOBAL block = CopyTextToGlobal(text, &length);
+  HGLOBAL block = CopyTextToGlobal(text, count, &length);
   if (!block) return false;  // the block, had it been sent, is the plug-in's
   HGLOBAL answer = pfnRequest(block, &length);
   if (!answer) return false;

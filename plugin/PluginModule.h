@@ -35,6 +35,9 @@ class PluginModule : public CLibraryModule {
   // "TOVRA/1.0 200 OK\r\n", its non-empty lines then appended to
   // `replyLines`, which is otherwise left untouched.
   BOOL Exchange(const char *requestText, CTextArray *replyLines);
+  // The same exchange for a counted request, the answer left whole in
+  // `reply` for the caller to read in place; TRUE on the same condition.
+  BOOL ExchangeText(const char *requestText, size_t length, CText *reply);
 
   PluginLoadFunction pfnLoad = nullptr;
   PluginUnloadFunction pfnUnload = nullptr;
@@ -43,7 +46,7 @@ class PluginModule : public CLibraryModule {
  private:
   // One exchange of texts: false when no block could be sent or the plug-in
   // returned none. The reply block is freed here, once.
-  bool SendText(const char *text, CText *reply);
+  bool SendText(const char *text, size_t length, CText *reply);
   template <typename Function>
   Function Bind(const char *name, const char *underscoreName);
 };
