@@ -18,13 +18,26 @@ static CText LibraryDirectory() {
   return application ? GetDirectoryPart(application->GetModuleFileName()) : CText();
 }
 
-// Appends the result of one call (the text between "$tovra[" and "]") to
-// `output`; a call that fails in any way leaves nothing.
-static void CarryOutCall(const CText &callText, CText *output) {
-  CTextArray fields;
-  callText.Split(",", &fields, 1);
-  if (fields.IsEmpty()) return;  // no name: nothing to call
-  CText name = fields.GetAt(0);
+// Appends the result of one call (the `length` bytes between "$tovra[" and
+// "]") to `output`; a call that fails in any way leaves nothing. The fields
+// are read where they lie: the name is copied, the arguments go straight
+// into the plug-in request.
+static void CarryOutCall(const char *callText, size_t length, CText *output) {
+  CText name, request;
+  bool haveName = false;
+  int argument = 0;
+  StartExecuteRequest(&request, length);
+  ForEachField(callText, length, ",", 1, 1, [&](const char *field, size_t fieldLength) {
+    if (!haveName) {
+      name = CText(field, fieldLength);
+      haveName = true;
+    } else {
+      AddExecuteArgument(&request, argument++, field, fieldLength);
+    }
+    return true;
+  });
+  if (!haveName) return;  // no name: nothing to call
+  FinishExecuteRequest(&request);
   name.ToUpper();
   if (!IsNameInsideDirectory(name)) return;
 
@@ -38,33 +51,38 @@ static void CarryOutCall(const CText &callText, CText *output) {
     if (!module.hModule) return;
   }
 
-  CTextArray replyLines;
-  CText result;
-  if (module.Exchange(BuildExecuteRequest(fields).c_str(), &replyLines) &&
-      FindHeader(&replyLines, "Result", &result))
-    output->Append(result);
+  CText reply;
+  const char *result;
+  size_t resultLength;
+  if (module.ExchangeText(request.c_str(), request.Length(), &reply) &&
+      FindHeaderInText(reply.c_str(), reply.Length(), "Result", &result, &resultLength))
+    output->Append(result, resultLength);
+}
+
+void CallerEngine::ExpandCallsInto(const char *value, size_t length, CText *output) {
+  const char *rest = value;
+  size_t restLength = length;
+  for (;;) {
+    const char *call = FindTextN(rest, restLength, kCallMarker, kCallMarkerLength);
+    if (!call) {
+      output->Append(rest, restLength);
+      return;
+    }
+    output->Append(rest, static_cast<size_t>(call - rest));
+    const char *callText = call + kCallMarkerLength;
+    const size_t available = restLength - static_cast<size_t>(callText - rest);
+    const char *close = FindCharN(callText, available, ']');
+    if (!close) return;  // an unterminated call and all after it are dropped
+    CarryOutCall(callText, static_cast<size_t>(close - callText), output);
+    restLength -= static_cast<size_t>(close + 1 - rest);
+    rest = close + 1;
+  }
 }
 
 CText CallerEngine::ExpandCalls(const CText &value) {
   CText output;
   output.Reserve(value.Length());
-  const char *rest = value.c_str();
-  size_t restLength = value.Length();
-  for (;;) {
-    const char *call = FindTextN(rest, restLength, kCallMarker, kCallMarkerLength);
-    if (!call) {
-      output.Append(rest, restLength);
-      break;
-    }
-    output.Append(rest, static_cast<size_t>(call - rest));
-    const char *callText = call + kCallMarkerLength;
-    const size_t available = restLength - static_cast<size_t>(callText - rest);
-    const char *close = FindCharN(callText, available, ']');
-    if (!close) break;  // an unterminated call and all after it are dropped
-    CarryOutCall(CText(callText, static_cast<size_t>(close - callText)), &output);
-    restLength -= static_cast<size_t>(close + 1 - rest);
-    rest = close + 1;
-  }
+  ExpandCallsInto(value.c_str(), value.Length(), &output);
   return output;
 }
 
@@ -72,18 +90,39 @@ int CallerEngine::HandleLoad(const char *) {
   return 1;
 }
 
+// The same steps as Split, HandleRequest and FormatOkReply, with the lines
+// read where they lie in the request text and the expansion written straight
+// into the reply: the String value is copied once, into the reply.
 CText CallerEngine::AnswerRequest(const CText &requestText) {
-  CTextArray lines;
-  requestText.Split("\r\n", &lines, 1);
+  bool sawRequestLine = false, accepted = false, found = false;
+  const char *value = nullptr;
+  size_t valueLength = 0;
+  ForEachField(requestText.c_str(), requestText.Length(), "\r\n", 2, 1, [&](const char *line, size_t length) {
+    if (!sawRequestLine) {
+      sawRequestLine = true;
+      accepted = length >= 7 && CompareNoCaseN(line, "EXECUTE", 7) == 0;
+      if (!accepted) return false;
+    }
+    found = HeaderValueOf(line, length, "String", 6, &value, &valueLength);
+    return !found;
+  });
   // A text without any line has no request line to accept.
-  if (lines.IsEmpty() || CompareNoCaseN(lines.GetAt(0).c_str(), "EXECUTE", 7) != 0) return CText(kBadRequestReply);
-  return HandleRequest(&lines);
+  if (!accepted || !found) return CText(kBadRequestReply);
+  return OkReplyFor(value, valueLength);
 }
 
 CText CallerEngine::HandleRequest(const CTextArray *lines) {
   CText value;
   if (!FindHeader(lines, "String", &value)) return CText(kBadRequestReply);
-  return FormatOkReply(ExpandCalls(value));
+  return OkReplyFor(value.c_str(), value.Length());
+}
+
+CText CallerEngine::OkReplyFor(const char *value, size_t length) {
+  CText reply;
+  StartOkReply(&reply, length);
+  ExpandCallsInto(value, length, &reply);
+  FinishOkReply(&reply);
+  return reply;
 }
 
 int CallerEngine::HandleUnload() {

@@ -18,6 +18,12 @@ class CallerEngine {
   CText HandleRequest(const CTextArray *lines);
   // The String value with every plug-in call replaced by its result.
   CText ExpandCalls(const CText &value);
+  // The same for a counted value, the result appended to `output`.
+  void ExpandCallsInto(const char *value, size_t length, CText *output);
   // Unloads every loaded plug-in; the registry keeps its entries. Always 1.
   int HandleUnload();
+
+ private:
+  // The 200 reply for a String value, its calls expanded into it.
+  CText OkReplyFor(const char *value, size_t length);
 };

@@ -10,24 +10,54 @@ const char kNoContentReply[] = "VORDEL/2.0 204 No Content\r\n\r\n";
 static const char kOkReplyHead[] = "VORDEL/2.0 200 OK\r\nString: ";
 static const char kOkReplyTail[] = "\r\nCharset: Shift_JIS\r\n\r\n";
 
+bool HeaderValueOf(const char *line, size_t length, const char *name, size_t nameLength, const char **value,
+                   size_t *valueLength) {
+  // A line shorter than the name differs from it at its end.
+  if (length < nameLength || CompareNoCaseN(line, name, nameLength) != 0) return false;
+  const size_t valueStart = nameLength + 2;
+  *value = length > valueStart ? line + valueStart : line + length;
+  *valueLength = length > valueStart ? length - valueStart : 0;
+  return true;
+}
+
 bool FindHeader(const CTextArray *lines, const char *name, CText *value) {
   const size_t nameLength = std::strlen(name);
   for (size_t i = 0; i < lines->GetCount(); ++i) {
     const CText &line = lines->GetAt(i);
-    if (CompareNoCaseN(line.c_str(), name, nameLength) != 0) continue;
-    const size_t valueStart = nameLength + 2;
-    *value = line.Length() > valueStart ? CText(line.c_str() + valueStart, line.Length() - valueStart) : CText();
+    const char *start;
+    size_t length;
+    if (!HeaderValueOf(line.c_str(), line.Length(), name, nameLength, &start, &length)) continue;
+    *value = CText(start, length);
     return true;
   }
   return false;
 }
 
+bool FindHeaderInText(const char *text, size_t length, const char *name, const char **value, size_t *valueLength) {
+  const size_t nameLength = std::strlen(name);
+  bool found = false;
+  ForEachField(text, length, "\r\n", 2, 1, [&](const char *line, size_t lineLength) {
+    found = HeaderValueOf(line, lineLength, name, nameLength, value, valueLength);
+    return !found;
+  });
+  return found;
+}
+
+void StartOkReply(CText *reply, size_t textLength) {
+  reply->Empty();
+  reply->Reserve(sizeof kOkReplyHead + textLength + sizeof kOkReplyTail);
+  reply->Append(kOkReplyHead, sizeof kOkReplyHead - 1);
+}
+
+void FinishOkReply(CText *reply) {
+  reply->Append(kOkReplyTail, sizeof kOkReplyTail - 1);
+}
+
 CText FormatOkReply(const CText &text) {
   CText reply;
-  reply.Reserve(sizeof kOkReplyHead + text.Length() + sizeof kOkReplyTail);
-  reply.Append(kOkReplyHead, sizeof kOkReplyHead - 1);
+  StartOkReply(&reply, text.Length());
   reply.Append(text);
-  reply.Append(kOkReplyTail, sizeof kOkReplyTail - 1);
+  FinishOkReply(&reply);
   return reply;
 }
 
