@@ -1,8 +1,81 @@
 #include "text/TextSearch.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "text/DoubleByte.h"
+
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__i386__) || defined(__x86_64__))
+#include <immintrin.h>
+#define TOVRA_VECTOR_SCAN 1
+#endif
+
+namespace {
+
+const size_t kNone = SIZE_MAX;
+
+// The first position c from `from` to `last` where text[c] is `first` and
+// text[c + span] is `final`, or kNone; text[last + span] must be readable.
+// Requiring both ends of the pattern leaves few false candidates in any text.
+size_t FindEndsPlain(const char *text, size_t from, size_t last, char first, char final, size_t span) {
+  while (from <= last) {
+    const void *hit = std::memchr(text + from, first, last + 1 - from);
+    if (!hit) return kNone;
+    const size_t c = static_cast<size_t>(static_cast<const char *>(hit) - text);
+    if (text[c + span] == final) return c;
+    from = c + 1;
+  }
+  return kNone;
+}
+
+#ifdef TOVRA_VECTOR_SCAN
+// The same, 16 or 32 candidates at a time; the rest as above.
+__attribute__((target("sse2"))) size_t FindEndsSse2(const char *text, size_t from, size_t last, char first,
+                                                     char final, size_t span) {
+  const __m128i firsts = _mm_set1_epi8(first), finals = _mm_set1_epi8(final);
+  for (; from + 16 <= last + 1; from += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + from));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + from + span));
+    const unsigned mask =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, firsts), _mm_cmpeq_epi8(b, finals))));
+    if (mask) return from + static_cast<size_t>(__builtin_ctz(mask));
+  }
+  return FindEndsPlain(text, from, last, first, final, span);
+}
+
+__attribute__((target("avx2"))) size_t FindEndsAvx2(const char *text, size_t from, size_t last, char first,
+                                                     char final, size_t span) {
+  const __m256i firsts = _mm256_set1_epi8(first), finals = _mm256_set1_epi8(final);
+  for (; from + 32 <= last + 1; from += 32) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(text + from));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(text + from + span));
+    const unsigned mask = static_cast<unsigned>(
+        _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(a, firsts), _mm256_cmpeq_epi8(b, finals))));
+    if (mask) return from + static_cast<size_t>(__builtin_ctz(mask));
+  }
+  return FindEndsPlain(text, from, last, first, final, span);
+}
+#endif
+
+typedef size_t (*EndsScanner)(const char *, size_t, size_t, char, char, size_t);
+
+EndsScanner ChooseEndsScanner() {
+#ifdef TOVRA_VECTOR_SCAN
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return FindEndsAvx2;
+  if (__builtin_cpu_supports("sse2")) return FindEndsSse2;
+#endif
+  return FindEndsPlain;
+}
+
+// The widest scanner this processor runs, chosen on first use (searches may
+// run during static initialisation).
+size_t FindEnds(const char *text, size_t from, size_t last, char first, char final, size_t span) {
+  static const EndsScanner scanner = ChooseEndsScanner();
+  return scanner(text, from, last, first, final, span);
+}
+
+}  // namespace
 
 const char *FindText(const char *text, const char *pattern) {
   if (!text || !pattern) return nullptr;
@@ -10,26 +83,30 @@ const char *FindText(const char *text, const char *pattern) {
 }
 
 // Candidates advance a whole character at a time, so a match never starts on
-// a trail byte. Only bytes equal to the pattern's first byte can start a
-// match: the search jumps from one to the next with memchr, and only a
-// candidate whose bytes match is checked for starting a character, by the
-// lead bytes right before it.
+// a trail byte. Only a position holding the pattern's first and last bytes
+// can start a match: the search jumps from one such position to the next,
+// compares the rest, and only then checks that the match starts a character,
+// by the lead bytes right before it.
 const char *FindTextN(const char *text, size_t textLength, const char *pattern, size_t patternLength) {
   if (!text || textLength == 0 || patternLength > textLength) return nullptr;
   if (patternLength == 0) return text;
   if (!pattern) return nullptr;
   const size_t last = textLength - patternLength;
   const char first = pattern[0];
+  const size_t span = patternLength - 1;
   size_t boundary = 0;  // a known start of a character, at or before `from`
   size_t from = 0;
   while (from <= last) {
-    const void *hit = std::memchr(text + from, first, last + 1 - from);
-    if (!hit) return nullptr;
-    const size_t candidate = static_cast<size_t>(static_cast<const char *>(hit) - text);
+    size_t candidate;
+    if (span == 0) {
+      const void *hit = std::memchr(text + from, first, last + 1 - from);
+      candidate = hit ? static_cast<size_t>(static_cast<const char *>(hit) - text) : kNone;
+    } else {
+      candidate = FindEnds(text, from, last, first, pattern[span], span);
+    }
+    if (candidate == kNone) return nullptr;
     from = candidate + 1;
-    if (patternLength > 1 && (text[candidate + 1] != pattern[1] ||
-                              std::memcmp(text + candidate + 2, pattern + 2, patternLength - 2) != 0))
-      continue;
+    if (span > 1 && std::memcmp(text + candidate + 1, pattern + 1, span - 1) != 0) continue;
     // A zero byte is never a lead byte's partner, so it always starts one.
     if (first == 0 || LeadBytesBefore(text, boundary, candidate) % 2 == 0) return text + candidate;
     boundary = candidate + 1;  // a trail byte: the next character starts behind it
@@ -41,7 +118,10 @@ int CompareNoCaseN(const char *a, const char *b, size_t n) {
   if (!a) a = "";
   if (!b) b = "";
   for (size_t i = 0; i < n; ++i) {
-    if (a[i] == 0 && b[i] == 0) return 0;
+    if (a[i] == b[i]) {
+      if (a[i] == 0) return 0;
+      continue;  // equal bytes fold alike
+    }
     signed char x = static_cast<signed char>(a[i]);
     signed char y = static_cast<signed char>(b[i]);
     if (x >= 'a' && x <= 'z') x = static_cast<signed char>(x - 'a' + 'A');
