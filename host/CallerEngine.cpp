@@ -2,6 +2,7 @@
 
 #include "framework/Application.h"
 #include "host/Envelope.h"
+#include "host/GlobalText.h"
 #include "plugin/ModuleRegistry.h"
 #include "plugin/PluginRequests.h"
 #include "plugin/PluginPaths.h"
@@ -94,21 +95,49 @@ int CallerEngine::HandleLoad(const char *) {
 // read where they lie in the request text and the expansion written straight
 // into the reply: the String value is copied once, into the reply.
 CText CallerEngine::AnswerRequest(const CText &requestText) {
+  return AnswerRequest(requestText.c_str(), requestText.Length());
+}
+
+CText CallerEngine::AnswerRequest(const char *requestText, size_t length) {
+  const char *value;
+  size_t valueLength;
+  if (!FindStringValue(requestText, length, &value, &valueLength)) return CText(kBadRequestReply);
+  return OkReplyFor(value, valueLength);
+}
+
+HGLOBAL CallerEngine::AnswerRequestInBlock(const char *requestText, size_t length, BlockLength *replyLength,
+                                           bool *leavesBlockToHost) {
+  const char *value;
+  size_t valueLength;
+  CText reply;
+  if (FindStringValue(requestText, length, &value, &valueLength)) {
+    if (!FindTextN(value, valueLength, kCallMarker, kCallMarkerLength)) {
+      // Nothing to expand: the 200 reply goes straight into its block.
+      *leavesBlockToHost = false;
+      return NewOkReplyBlock(value, valueLength, replyLength);
+    }
+    reply = OkReplyFor(value, valueLength);
+  } else {
+    reply = kBadRequestReply;
+  }
+  *leavesBlockToHost = ReplyLeavesBlockToHost(reply);
+  return CopyTextToGlobal(reply, replyLength);
+}
+
+bool CallerEngine::FindStringValue(const char *requestText, size_t length, const char **value,
+                                   size_t *valueLength) {
   bool sawRequestLine = false, accepted = false, found = false;
-  const char *value = nullptr;
-  size_t valueLength = 0;
-  ForEachField(requestText.c_str(), requestText.Length(), "\r\n", 2, 1, [&](const char *line, size_t length) {
+  ForEachField(requestText, length, "\r\n", 2, 1, [&](const char *line, size_t lineLength) {
     if (!sawRequestLine) {
       sawRequestLine = true;
-      accepted = length >= 7 && CompareNoCaseN(line, "EXECUTE", 7) == 0;
+      accepted = lineLength >= 7 && CompareNoCaseN(line, "EXECUTE", 7) == 0;
       if (!accepted) return false;
     }
-    found = HeaderValueOf(line, length, "String", 6, &value, &valueLength);
+    found = HeaderValueOf(line, lineLength, "String", 6, value, valueLength);
     return !found;
   });
   // A text without any line has no request line to accept.
-  if (!accepted || !found) return CText(kBadRequestReply);
-  return OkReplyFor(value, valueLength);
+  return accepted && found;
 }
 
 CText CallerEngine::HandleRequest(const CTextArray *lines) {

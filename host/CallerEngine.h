@@ -3,6 +3,7 @@
 // registry's.
 #pragma once
 
+#include "platform/Platform.h"
 #include "text/Text.h"
 
 class CallerEngine {
@@ -13,6 +14,14 @@ class CallerEngine {
   // The reply to a whole request text: its lines are the pieces between
   // "\r\n" pairs, empty ones dropped, and the first must begin with EXECUTE.
   CText AnswerRequest(const CText &requestText);
+  // The same for a counted request text.
+  CText AnswerRequest(const char *requestText, size_t length);
+  // The same reply in a new global block (null when none can be had), its
+  // length stored through `replyLength`; `leavesBlockToHost` tells whether
+  // it is the 400 or 204 reply. A String value without calls is copied once,
+  // straight into the block.
+  HGLOBAL AnswerRequestInBlock(const char *requestText, size_t length, BlockLength *replyLength,
+                               bool *leavesBlockToHost);
   // The reply to a request whose request line was accepted: the 200 reply
   // with the expanded String value, or the 400 reply without a String line.
   CText HandleRequest(const CTextArray *lines);
@@ -24,6 +33,9 @@ class CallerEngine {
   int HandleUnload();
 
  private:
+  // The String value of an accepted request, pointing into its text; false
+  // when the request gets the 400 reply.
+  bool FindStringValue(const char *requestText, size_t length, const char **value, size_t *valueLength);
   // The 200 reply for a String value, its calls expanded into it.
   CText OkReplyFor(const char *value, size_t length);
 };

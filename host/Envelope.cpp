@@ -1,5 +1,7 @@
 #include "host/Envelope.h"
 
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "text/TextSearch.h"
@@ -61,6 +63,25 @@ CText FormatOkReply(const CText &text) {
   return reply;
 }
 
+HGLOBAL NewOkReplyBlock(const char *text, size_t length, BlockLength *replyLength) {
+  const size_t headLength = sizeof kOkReplyHead - 1, tailLength = sizeof kOkReplyTail - 1;
+  // The length travels as a 32-bit signed value; a longer reply cannot be sent.
+  if (length >= static_cast<size_t>(INT32_MAX) - headLength - tailLength) return nullptr;
+  const size_t total = headLength + length + tailLength;
+  char *block = static_cast<char *>(platform::AllocGlobalBlock(total + 1));
+  if (!block) return nullptr;
+  std::memcpy(block, kOkReplyHead, headLength);
+  if (length) std::memcpy(block + headLength, text, length);
+  std::memcpy(block + headLength + length, kOkReplyTail, tailLength);
+  if (replyLength) *replyLength = static_cast<BlockLength>(total);
+  return block;
+}
+
+static bool IsExactly(const CText &text, const char *literal, size_t length) {
+  return text.Length() == length && std::memcmp(text.c_str(), literal, length) == 0;
+}
+
 bool ReplyLeavesBlockToHost(const CText &reply) {
-  return reply == kBadRequestReply || reply == kNoContentReply;
+  return IsExactly(reply, kBadRequestReply, sizeof kBadRequestReply - 1) ||
+         IsExactly(reply, kNoContentReply, sizeof kNoContentReply - 1);
 }

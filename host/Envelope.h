@@ -3,6 +3,7 @@
 // request block with the host.
 #pragma once
 
+#include "platform/Platform.h"
 #include "text/Text.h"
 
 extern const char kBadRequestReply[];  // "VORDEL/2.0 400 Bad Request\r\n\r\n"
@@ -30,6 +31,10 @@ CText FormatOkReply(const CText &text);
 // the rest; the caller appends the text; FinishOkReply closes the reply.
 void StartOkReply(CText *reply, size_t textLength);
 void FinishOkReply(CText *reply);
+// The 200 reply carrying the `length` bytes of `text`, made straight in a new
+// global block with its zero byte; its length is stored through
+// `replyLength`. Null when no block can be had.
+HGLOBAL NewOkReplyBlock(const char *text, size_t length, BlockLength *replyLength);
 
 // True when the reply is exactly the 400 or the 204 reply: the host's
 // request block then stays the host's.

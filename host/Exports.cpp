@@ -32,13 +32,16 @@ TOVRA_EXPORT BOOL TOVRA_CDECL load(HGLOBAL block, BlockLength length) {
 TOVRA_EXPORT HGLOBAL TOVRA_CDECL request(HGLOBAL block, BlockLength *length) {
   if (!length) return nullptr;
   try {
-    CText reply = GetCallerEngine().AnswerRequest(ReadGlobalText(block, *length));
+    // The request is read in place: the block stays whole until the reply
+    // is made, and is freed only after that.
     BlockLength replyLength = 0;
-    HGLOBAL replyBlock = CopyTextToGlobal(reply, &replyLength);
+    bool leavesBlockToHost = true;
+    HGLOBAL replyBlock = GetCallerEngine().AnswerRequestInBlock(
+        static_cast<const char *>(block), GlobalTextLength(block, *length), &replyLength, &leavesBlockToHost);
     // Without a reply block nothing changes hands: the host keeps its block
     // and its length variable.
     if (!replyBlock) return nullptr;
-    if (!ReplyLeavesBlockToHost(reply)) platform::FreeGlobalBlock(block);
+    if (!leavesBlockToHost) platform::FreeGlobalBlock(block);
     *length = replyLength;
     return replyBlock;
   } catch (...) {

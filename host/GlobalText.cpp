@@ -4,13 +4,18 @@
 #include <climits>
 #include <cstring>
 
-CText ReadGlobalText(HGLOBAL block, BlockLength length) {
-  if (!block || length <= 0) return CText();
+size_t GlobalTextLength(HGLOBAL block, BlockLength length) {
+  if (!block || length <= 0) return 0;
   size_t count = std::min(static_cast<size_t>(length), platform::GlobalBlockSize(block));
   const char *bytes = static_cast<const char *>(block);
   if (const void *zero = std::memchr(bytes, 0, count))
     count = static_cast<size_t>(static_cast<const char *>(zero) - bytes);
-  return CText(bytes, count);
+  return count;
+}
+
+CText ReadGlobalText(HGLOBAL block, BlockLength length) {
+  const size_t count = GlobalTextLength(block, length);
+  return count ? CText(static_cast<const char *>(block), count) : CText();
 }
 
 static HGLOBAL CopyBytesToGlobal(const char *bytes, size_t count, BlockLength *length) {

@@ -9,6 +9,9 @@
 // reads past the block: at most its real size is read, and a null block or a
 // length below 1 gives the empty text.
 CText ReadGlobalText(HGLOBAL block, BlockLength length);
+// How many bytes from the block's start ReadGlobalText would take, for a
+// reader that reads them in place while the block is still its own.
+size_t GlobalTextLength(HGLOBAL block, BlockLength length);
 
 // A new fixed, zero-filled block holding the text and one zero byte; the
 // text's length (without the zero) is stored through `length` when it is not
