@@ -9,12 +9,6 @@ bool IsLead(char byte) { return IsLeadByte(static_cast<unsigned char>(byte)); }
 
 }  // namespace
 
-size_t LeadBytesBefore(const char *text, size_t from, size_t position) {
-  size_t count = 0;
-  while (position - count > from && IsLead(text[position - count - 1])) ++count;
-  return count;
-}
-
 int IsTrailByteAt(const char *start, const char *position) {
   if (!start || !position) return 0;
   // Compared as addresses so that a position outside the string is no fault.

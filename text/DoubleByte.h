@@ -32,7 +32,11 @@ inline const char *CharNext(const char *p) {
 // so an odd count means that `position` holds a trail byte (provided that
 // byte is not 0). Searches jump to a likely byte and check it with this
 // instead of stepping through every character before it.
-size_t LeadBytesBefore(const char *text, size_t from, size_t position);
+inline size_t LeadBytesBefore(const char *text, size_t from, size_t position) {
+  size_t count = 0;
+  while (position - count > from && IsLeadByte(static_cast<unsigned char>(text[position - count - 1]))) ++count;
+  return count;
+}
 
 // 1 when `position` holds the trail byte of a two-byte character of the
 // string that starts at `start`, else 0.

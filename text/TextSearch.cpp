@@ -101,6 +101,8 @@ const char *FindTextN(const char *text, size_t textLength, const char *pattern, 
     if (span == 0) {
       const void *hit = std::memchr(text + from, first, last + 1 - from);
       candidate = hit ? static_cast<size_t>(static_cast<const char *>(hit) - text) : kNone;
+    } else if (last - from < 64) {
+      candidate = FindEndsPlain(text, from, last, first, pattern[span], span);  // too short for vectors
     } else {
       candidate = FindEnds(text, from, last, first, pattern[span], span);
     }
@@ -129,4 +131,11 @@ int CompareNoCaseN(const char *a, const char *b, size_t n) {
     if (x != y) return x - y;
   }
   return 0;
+}
+
+bool StartsWithNoCase(const char *text, size_t length, const char *prefix, size_t prefixLength) {
+  // A text shorter than the prefix differs from it at its end; one that holds
+  // the very bytes needs no folding.
+  if (length < prefixLength) return false;
+  return std::memcmp(text, prefix, prefixLength) == 0 || CompareNoCaseN(text, prefix, prefixLength) == 0;
 }

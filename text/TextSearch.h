@@ -14,3 +14,8 @@ const char *FindTextN(const char *text, size_t textLength, const char *pattern, 
 // A-Z; else the difference of the first folded bytes that differ, each taken
 // as a signed 8-bit value. A shorter string differs at its terminator.
 int CompareNoCaseN(const char *a, const char *b, size_t n);
+
+// True when the counted text begins with `prefix` (`prefixLength` bytes, none
+// of them 0) with only a-z folded onto A-Z: what CompareNoCaseN of the two
+// over `prefixLength` bytes says when the text ends after `length` bytes.
+bool StartsWithNoCase(const char *text, size_t length, const char *prefix, size_t prefixLength);
