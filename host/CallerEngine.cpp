@@ -24,21 +24,20 @@ static CText LibraryDirectory() {
 // are read where they lie: the name is copied, the arguments go straight
 // into the plug-in request.
 static void CarryOutCall(const char *callText, size_t length, CText *output) {
-  CText name, request;
+  CText name;
+  ExecuteRequest request;
   bool haveName = false;
-  int argument = 0;
-  StartExecuteRequest(&request, length);
   ForEachField(callText, length, ",", 1, 1, [&](const char *field, size_t fieldLength) {
     if (!haveName) {
       name = CText(field, fieldLength);
       haveName = true;
     } else {
-      AddExecuteArgument(&request, argument++, field, fieldLength);
+      request.AddArgument(field, fieldLength);
     }
     return true;
   });
   if (!haveName) return;  // no name: nothing to call
-  FinishExecuteRequest(&request);
+  request.Finish();
   name.ToUpper();
   if (!IsNameInsideDirectory(name)) return;
 
@@ -52,12 +51,12 @@ static void CarryOutCall(const char *callText, size_t length, CText *output) {
     if (!module.hModule) return;
   }
 
-  CText reply;
-  const char *result;
-  size_t resultLength;
-  if (module.ExchangeText(request.c_str(), request.Length(), &reply) &&
-      FindHeaderInText(reply.c_str(), reply.Length(), "Result", &result, &resultLength))
-    output->Append(result, resultLength);
+  // The Result value is copied straight out of the plug-in's answer block.
+  module.ExchangeInPlace(request.Text(), request.Length(), [output](const char *answer, size_t length) {
+    const char *result;
+    size_t resultLength;
+    if (FindHeaderInText(answer, length, "Result", &result, &resultLength)) output->Append(result, resultLength);
+  });
 }
 
 void CallerEngine::ExpandCallsInto(const char *value, size_t length, CText *output) {
@@ -130,7 +129,7 @@ bool CallerEngine::FindStringValue(const char *requestText, size_t length, const
   ForEachField(requestText, length, "\r\n", 2, 1, [&](const char *line, size_t lineLength) {
     if (!sawRequestLine) {
       sawRequestLine = true;
-      accepted = lineLength >= 7 && CompareNoCaseN(line, "EXECUTE", 7) == 0;
+      accepted = StartsWithNoCase(line, lineLength, "EXECUTE", 7);
       if (!accepted) return false;
     }
     found = HeaderValueOf(line, lineLength, "String", 6, value, valueLength);

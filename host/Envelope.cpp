@@ -14,8 +14,7 @@ static const char kOkReplyTail[] = "\r\nCharset: Shift_JIS\r\n\r\n";
 
 bool HeaderValueOf(const char *line, size_t length, const char *name, size_t nameLength, const char **value,
                    size_t *valueLength) {
-  // A line shorter than the name differs from it at its end.
-  if (length < nameLength || CompareNoCaseN(line, name, nameLength) != 0) return false;
+  if (!StartsWithNoCase(line, length, name, nameLength)) return false;
   const size_t valueStart = nameLength + 2;
   *value = length > valueStart ? line + valueStart : line + length;
   *valueLength = length > valueStart ? length - valueStart : 0;

@@ -51,23 +51,34 @@ int PluginModule::CallLoad() {
 
 BOOL PluginModule::CheckVersion(const char *expected) {
   CText reply;
-  if (!SendText(kVersionRequest, std::strlen(kVersionRequest), &reply)) return FALSE;
+  const AnswerReader keep = [](void *reader, const char *text, size_t length) {
+    *static_cast<CText *>(reader) = CText(text, length);
+  };
+  if (!SendText(kVersionRequest, std::strlen(kVersionRequest), keep, &reply)) return FALSE;
   return CompareNoCaseN(reply.c_str(), expected, std::strlen(expected)) == 0;
 }
 
 BOOL PluginModule::Exchange(const char *requestText, CTextArray *replyLines) {
-  CText reply;
-  if (!ExchangeText(requestText, std::strlen(requestText), &reply)) return FALSE;
-  reply.Split("\r\n", replyLines, 1);
-  return TRUE;
+  return ExchangeInPlace(requestText, std::strlen(requestText), [replyLines](const char *text, size_t length) {
+    CText(text, length).Split("\r\n", replyLines, 1);
+  });
 }
 
-BOOL PluginModule::ExchangeText(const char *requestText, size_t length, CText *reply) {
-  if (!SendText(requestText, length, reply)) return FALSE;
-  return CompareNoCaseN(reply->c_str(), kAcceptedStatusLine, std::strlen(kAcceptedStatusLine)) == 0;
+BOOL PluginModule::ExchangeWith(const char *requestText, size_t length, AnswerReader read, void *reader) {
+  struct Accepted {
+    AnswerReader read;
+    void *reader;
+    bool accepted;
+  } accepted{read, reader, false};
+  const AnswerReader check = [](void *context, const char *text, size_t count) {
+    Accepted *state = static_cast<Accepted *>(context);
+    state->accepted = StartsWithNoCase(text, count, kAcceptedStatusLine, std::strlen(kAcceptedStatusLine));
+    if (state->accepted) state->read(state->reader, text, count);
+  };
+  return SendText(requestText, length, check, &accepted) && accepted.accepted;
 }
 
-bool PluginModule::SendText(const char *text, size_t count, CText *reply) {
+bool PluginModule::SendText(const char *text, size_t count, AnswerReader read, void *reader) {
   BlockLength length = 0;
   HGLOBAL block = CopyTextToGlobal(text, count, &length);
   if (!block) return false;  // the block, had it been sent, is the plug-in's
@@ -77,6 +88,6 @@ bool PluginModule::SendText(const char *text, size_t count, CText *reply) {
     HGLOBAL block;
     ~FreeOnExit() { platform::FreeGlobalBlock(block); }
   } freeAnswer{answer};
-  *reply = ReadGlobalText(answer, length);
+  read(reader, static_cast<const char *>(answer), GlobalTextLength(answer, length));
   return true;
 }

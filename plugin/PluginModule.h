@@ -35,18 +35,27 @@ class PluginModule : public CLibraryModule {
   // "TOVRA/1.0 200 OK\r\n", its non-empty lines then appended to
   // `replyLines`, which is otherwise left untouched.
   BOOL Exchange(const char *requestText, CTextArray *replyLines);
-  // The same exchange for a counted request, the answer left whole in
-  // `reply` for the caller to read in place; TRUE on the same condition.
-  BOOL ExchangeText(const char *requestText, size_t length, CText *reply);
+  // The same exchange for a counted request; the accepted answer's text is
+  // handed to `read(text, length)` where it lies, before its block is freed.
+  // TRUE on the same condition.
+  template <typename Read>
+  BOOL ExchangeInPlace(const char *requestText, size_t length, Read read) {
+    return ExchangeWith(requestText, length, [](void *reader, const char *text, size_t count) {
+      (*static_cast<Read *>(reader))(text, count);
+    }, &read);
+  }
 
   PluginLoadFunction pfnLoad = nullptr;
   PluginUnloadFunction pfnUnload = nullptr;
   PluginRequestFunction pfnRequest = nullptr;
 
  private:
+  typedef void (*AnswerReader)(void *reader, const char *text, size_t length);
+  BOOL ExchangeWith(const char *requestText, size_t length, AnswerReader read, void *reader);
   // One exchange of texts: false when no block could be sent or the plug-in
-  // returned none. The reply block is freed here, once.
-  bool SendText(const char *text, size_t length, CText *reply);
+  // returned none. The answer's text (as ReadGlobalText takes it) goes to
+  // `read` in place; the answer block is freed here, once.
+  bool SendText(const char *text, size_t length, AnswerReader read, void *reader);
   template <typename Function>
   Function Bind(const char *name, const char *underscoreName);
 };

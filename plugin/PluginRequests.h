@@ -13,10 +13,29 @@ extern const char kAcceptedStatusLine[];  // "TOVRA/1.0 200 OK\r\n"
 // from 0, each argument whole however long, and the closing blank line.
 CText BuildExecuteRequest(const CTextArray &fields);
 
-// The same request built one argument at a time: Start empties `request`,
-// writes the header block and makes room for about `argumentBytes` of
-// argument lines; Add appends "ArgumentN: value\r\n" with N = `index`;
-// Finish appends the closing blank line.
-void StartExecuteRequest(CText *request, size_t argumentBytes);
-void AddExecuteArgument(CText *request, int index, const char *value, size_t length);
-void FinishExecuteRequest(CText *request);
+// The same request built one argument at a time, in a buffer of its own
+// while it is short and in a CText beyond:
+//
+//   ExecuteRequest request;               // the header block
+//   request.AddArgument(bytes, length);   // "Argument0: ...\r\n", then 1, ...
+//   request.Finish();                     // the closing blank line
+class ExecuteRequest {
+ public:
+  ExecuteRequest();
+  ExecuteRequest(const ExecuteRequest &) = delete;
+  ExecuteRequest &operator=(const ExecuteRequest &) = delete;
+
+  void AddArgument(const char *value, size_t length);
+  void Finish();
+  const char *Text() const { return spilled ? overflow.c_str() : buffer; }
+  size_t Length() const { return spilled ? overflow.Length() : used; }
+
+ private:
+  void Append(const char *bytes, size_t length);
+
+  char buffer[384];
+  size_t used = 0;
+  bool spilled = false;
+  CText overflow;
+  unsigned arguments = 0;
+};
