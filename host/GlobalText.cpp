@@ -4,12 +4,13 @@
 #include <climits>
 #include <cstring>
 
+#include "text/TextSearch.h"
+
 size_t GlobalTextLength(HGLOBAL block, BlockLength length) {
   if (!block || length <= 0) return 0;
   size_t count = std::min(static_cast<size_t>(length), platform::GlobalBlockSize(block));
   const char *bytes = static_cast<const char *>(block);
-  if (const void *zero = std::memchr(bytes, 0, count))
-    count = static_cast<size_t>(static_cast<const char *>(zero) - bytes);
+  if (const char *zero = FindByte(bytes, count, 0)) count = static_cast<size_t>(zero - bytes);
   return count;
 }
 
@@ -29,7 +30,7 @@ static HGLOBAL CopyBytesToGlobal(const char *bytes, size_t count, BlockLength *l
 }
 
 HGLOBAL CopyTextToGlobal(const char *bytes, size_t count, BlockLength *length) {
-  if (const void *zero = std::memchr(bytes, 0, count)) count = static_cast<size_t>(static_cast<const char *>(zero) - bytes);
+  if (const char *zero = FindByte(bytes, count, 0)) count = static_cast<size_t>(zero - bytes);
   return CopyBytesToGlobal(bytes, count, length);
 }
 

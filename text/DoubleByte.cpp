@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "text/TextSearch.h"
+
 namespace {
 
 bool IsLead(char byte) { return IsLeadByte(static_cast<unsigned char>(byte)); }
@@ -52,10 +54,10 @@ const char *FindCharN(const char *text, size_t length, char ch) {
   if (!text || IsLead(ch)) return nullptr;
   size_t i = 0;  // always the start of a character
   while (i < length) {
-    const void *hit = std::memchr(text + i, ch, length - i);
+    const char *hit = FindByte(text + i, length - i, ch);
     if (!hit) return nullptr;
-    const size_t found = static_cast<size_t>(static_cast<const char *>(hit) - text);
-    if (ch != 0 && std::memchr(text + i, 0, found - i)) return nullptr;
+    const size_t found = static_cast<size_t>(hit - text);
+    if (ch != 0 && FindByte(text + i, found - i, 0)) return nullptr;
     if (LeadBytesBefore(text, i, found) % 2 == 0) return text + found;
     // A lead byte does not pair with a zero byte: it stands alone before it.
     if (ch == 0) return nullptr;

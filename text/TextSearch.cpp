@@ -19,9 +19,9 @@ const size_t kNone = SIZE_MAX;
 // Requiring both ends of the pattern leaves few false candidates in any text.
 size_t FindEndsPlain(const char *text, size_t from, size_t last, char first, char final, size_t span) {
   while (from <= last) {
-    const void *hit = std::memchr(text + from, first, last + 1 - from);
+    const char *hit = FindByte(text + from, last + 1 - from, first);
     if (!hit) return kNone;
-    const size_t c = static_cast<size_t>(static_cast<const char *>(hit) - text);
+    const size_t c = static_cast<size_t>(hit - text);
     if (text[c + span] == final) return c;
     from = c + 1;
   }
@@ -57,6 +57,45 @@ __attribute__((target("avx2"))) size_t FindEndsAvx2(const char *text, size_t fro
 }
 #endif
 
+#if defined(TOVRA_VECTOR_SCAN) && defined(_WIN32)
+__attribute__((target("sse2"))) const char *FindByteSse2(const char *text, size_t length, char byte) {
+  const __m128i bytes = _mm_set1_epi8(byte);
+  size_t i = 0;
+  for (; i + 16 <= length; i += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, bytes)));
+    if (mask) return text + i + __builtin_ctz(mask);
+  }
+  for (; i < length; ++i)
+    if (text[i] == byte) return text + i;
+  return nullptr;
+}
+
+__attribute__((target("avx2"))) const char *FindByteAvx2(const char *text, size_t length, char byte) {
+  const __m256i bytes = _mm256_set1_epi8(byte);
+  size_t i = 0;
+  for (; i + 32 <= length; i += 32) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(text + i));
+    const unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, bytes)));
+    if (mask) return text + i + __builtin_ctz(mask);
+  }
+  return FindByteSse2(text + i, length - i, byte);
+}
+
+const char *FindByteMemchr(const char *text, size_t length, char byte) {
+  return static_cast<const char *>(std::memchr(text, byte, length));
+}
+
+typedef const char *(*ByteScanner)(const char *, size_t, char);
+
+ByteScanner ChooseByteScanner() {
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return FindByteAvx2;
+  if (__builtin_cpu_supports("sse2")) return FindByteSse2;
+  return FindByteMemchr;
+}
+#endif
+
 typedef size_t (*EndsScanner)(const char *, size_t, size_t, char, char, size_t);
 
 EndsScanner ChooseEndsScanner() {
@@ -76,6 +115,16 @@ size_t FindEnds(const char *text, size_t from, size_t last, char first, char fin
 }
 
 }  // namespace
+
+const char *FindByteInLongText(const char *text, size_t length, char byte) {
+#if defined(TOVRA_VECTOR_SCAN) && defined(_WIN32)
+  // The C runtime's memchr on Windows compares one byte at a time.
+  static const ByteScanner scanner = ChooseByteScanner();
+  return scanner(text, length, byte);
+#else
+  return static_cast<const char *>(std::memchr(text, byte, length));
+#endif
+}
 
 const char *FindText(const char *text, const char *pattern) {
   if (!text || !pattern) return nullptr;
@@ -99,8 +148,8 @@ const char *FindTextN(const char *text, size_t textLength, const char *pattern, 
   while (from <= last) {
     size_t candidate;
     if (span == 0) {
-      const void *hit = std::memchr(text + from, first, last + 1 - from);
-      candidate = hit ? static_cast<size_t>(static_cast<const char *>(hit) - text) : kNone;
+      const char *hit = FindByte(text + from, last + 1 - from, first);
+      candidate = hit ? static_cast<size_t>(hit - text) : kNone;
     } else if (last - from < 64) {
       candidate = FindEndsPlain(text, from, last, first, pattern[span], span);  // too short for vectors
     } else {

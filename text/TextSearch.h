@@ -3,6 +3,18 @@
 
 #include <cstddef>
 
+// memchr for texts: the first byte equal to `byte` among the first `length`,
+// or null. A few bytes are looked at right here; longer texts go to memchr,
+// or on Windows, where the C runtime's memchr goes byte by byte, to a search
+// that compares 16 or 32 bytes at a time when the processor can.
+const char *FindByteInLongText(const char *text, size_t length, char byte);
+inline const char *FindByte(const char *text, size_t length, char byte) {
+  if (length > 8) return FindByteInLongText(text, length, byte);
+  for (size_t i = 0; i < length; ++i)
+    if (text[i] == byte) return text + i;
+  return nullptr;
+}
+
 // The first occurrence of `pattern` in `text` that starts on a character
 // boundary, or null. An empty text gives null; an empty pattern matches at the
 // text's start.
