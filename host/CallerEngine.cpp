@@ -1,5 +1,8 @@
 #include "host/CallerEngine.h"
 
+#include <cstring>
+#include <string>
+
 #include "framework/Application.h"
 #include "host/Envelope.h"
 #include "host/GlobalText.h"
@@ -19,43 +22,74 @@ static CText LibraryDirectory() {
   return application ? GetDirectoryPart(application->GetModuleFileName()) : CText();
 }
 
+// The registry entry that the last call's name reached, kept by the name as
+// the call wrote it: calls of one plug-in tend to come in runs, and entries
+// are never removed, so the entry stays valid. Names that were refused are
+// not kept.
+struct LastCallName {
+  std::string written;
+  PluginModule *module = nullptr;
+};
+
+static LastCallName &LastCall() {
+  static LastCallName last;
+  return last;
+}
+
+// The registry entry for a name as written in a call: upper-cased, refused
+// (null) when it would leave the library's directory.
+static PluginModule *ModuleForName(const char *written, size_t length) {
+  LastCallName &last = LastCall();
+  if (last.module && last.written.size() == length && std::memcmp(last.written.data(), written, length) == 0)
+    return last.module;
+  CText name(written, length);
+  name.ToUpper();
+  if (!IsNameInsideDirectory(name)) return nullptr;
+  PluginModule *module = &GetModuleRegistry().Lookup(name);
+  last.written.assign(written, length);
+  last.module = module;
+  return module;
+}
+
 // Appends the result of one call (the `length` bytes between "$tovra[" and
 // "]") to `output`; a call that fails in any way leaves nothing. The fields
-// are read where they lie: the name is copied, the arguments go straight
-// into the plug-in request.
+// are read where they lie: the arguments go straight into the plug-in
+// request.
 static void CarryOutCall(const char *callText, size_t length, CText *output) {
-  CText name;
+  const char *name = nullptr;
+  size_t nameLength = 0;
   ExecuteRequest request;
-  bool haveName = false;
   ForEachField(callText, length, ",", 1, 1, [&](const char *field, size_t fieldLength) {
-    if (!haveName) {
-      name = CText(field, fieldLength);
-      haveName = true;
+    if (!name) {
+      name = field;
+      nameLength = fieldLength;
     } else {
       request.AddArgument(field, fieldLength);
     }
     return true;
   });
-  if (!haveName) return;  // no name: nothing to call
+  if (!name) return;  // no name: nothing to call
   request.Finish();
-  name.ToUpper();
-  if (!IsNameInsideDirectory(name)) return;
-
-  PluginModule &module = GetModuleRegistry().Lookup(name);
-  if (!module.hModule) {
+  PluginModule *module = ModuleForName(name, nameLength);
+  if (!module) return;
+  if (!module->hModule) {
     // Without its own directory the library loads nothing: a bare name would
     // be looked for along the system's search path.
-    CText directory = LibraryDirectory();
-    if (directory.IsEmpty()) return;
-    module.Load(directory.Append(name).c_str(), 0);
-    if (!module.hModule) return;
+    CText path = LibraryDirectory();
+    if (path.IsEmpty()) return;
+    module->Load(path.Append(CText(name, nameLength).ToUpper()).c_str(), 0);
+    if (!module->hModule) return;
   }
 
   // The Result value is copied straight out of the plug-in's answer block.
-  module.ExchangeInPlace(request.Text(), request.Length(), [output](const char *answer, size_t length) {
+  // An accepted answer begins with the status line, whole and in ASCII, so
+  // its first line is that line and no Result line: the search starts after.
+  static const size_t statusLength = std::strlen(kAcceptedStatusLine);
+  module->ExchangeInPlace(request.Text(), request.Length(), [output](const char *answer, size_t length) {
     const char *result;
     size_t resultLength;
-    if (FindHeaderInText(answer, length, "Result", &result, &resultLength)) output->Append(result, resultLength);
+    if (FindHeaderInText(answer + statusLength, length - statusLength, "Result", &result, &resultLength))
+      output->Append(result, resultLength);
   });
 }
 

@@ -72,7 +72,8 @@ BOOL PluginModule::ExchangeWith(const char *requestText, size_t length, AnswerRe
   } accepted{read, reader, false};
   const AnswerReader check = [](void *context, const char *text, size_t count) {
     Accepted *state = static_cast<Accepted *>(context);
-    state->accepted = StartsWithNoCase(text, count, kAcceptedStatusLine, std::strlen(kAcceptedStatusLine));
+    static const size_t statusLength = std::strlen(kAcceptedStatusLine);
+    state->accepted = StartsWithNoCase(text, count, kAcceptedStatusLine, statusLength);
     if (state->accepted) state->read(state->reader, text, count);
   };
   return SendText(requestText, length, check, &accepted) && accepted.accepted;
