@@ -20,7 +20,7 @@ double Fastest(const std::vector<double> &values) {
 // the plan.
 class PlanReporter : public benchmark::ConsoleReporter {
  public:
-  explicit PlanReporter(bench::Plan *plan) : plan(plan) {}
+  explicit PlanReporter(bench::Plan *plan) : ConsoleReporter(OO_Tabular), plan(plan) {}
   void ReportRuns(const std::vector<Run> &runs) override {
     for (const Run &run : runs) {
       if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "fastest") continue;
