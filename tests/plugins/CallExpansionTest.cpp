@@ -123,6 +123,11 @@ TEST_F(CallExpansionTest, CallsAreReplacedByTheirResults) {
       {"climbing out is refused", "$tovra[sub\\..\\ok]", ""},
       {"climbing out with dots and spaces is refused", "$tovra[sub\\. .\\ok]", ""},
       {"a UNC path is refused", "$tovra[\\\\server\\share\\ok]", ""},
+      {"calls that alternate between plug-ins each reach their own",
+       "$tovra[ok,1]$tovra[x204,2]$tovra[ok,3]$tovra[OK,4]$tovra[x204,5]$tovra[ok,6]", "{1}{3}{4}{6}"},
+      {"a refused name right after an accepted one stays refused", "$tovra[ok,1]$tovra[sub\\..\\ok,2]$tovra[ok,3]",
+       "{1}{3}"},
+      {"a missing plug-in called twice in a row stays missing", "$tovra[nosuchplugin]$tovra[nosuchplugin]x", "x"},
   };
   for (const ExpansionCase &c : cases) {
     SCOPED_TRACE(c.name);
