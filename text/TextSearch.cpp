@@ -29,31 +29,47 @@ size_t FindEndsPlain(const char *text, size_t from, size_t last, char first, cha
 }
 
 #ifdef TOVRA_VECTOR_SCAN
-// The same, 16 or 32 candidates at a time; the rest as above.
+// The same, 16 or 32 candidates at a time. The last window is moved back to
+// end at `last` (its candidates already looked at are masked off), so no
+// candidate is left to a loop of its own; fewer candidates than one window
+// go to the narrower search.
+__attribute__((target("sse2"))) unsigned EndsMask16(const char *at, __m128i firsts, __m128i finals, size_t span) {
+  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + span));
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, firsts), _mm_cmpeq_epi8(b, finals))));
+}
+
 __attribute__((target("sse2"))) size_t FindEndsSse2(const char *text, size_t from, size_t last, char first,
                                                      char final, size_t span) {
+  if (last + 1 - from < 16) return FindEndsPlain(text, from, last, first, final, span);
   const __m128i firsts = _mm_set1_epi8(first), finals = _mm_set1_epi8(final);
-  for (; from + 16 <= last + 1; from += 16) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + from));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + from + span));
-    const unsigned mask =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, firsts), _mm_cmpeq_epi8(b, finals))));
-    if (mask) return from + static_cast<size_t>(__builtin_ctz(mask));
-  }
-  return FindEndsPlain(text, from, last, first, final, span);
+  for (; from + 16 <= last + 1; from += 16)
+    if (const unsigned mask = EndsMask16(text + from, firsts, finals, span))
+      return from + static_cast<size_t>(__builtin_ctz(mask));
+  if (from > last) return kNone;
+  const size_t window = last + 1 - 16;
+  const unsigned mask = EndsMask16(text + window, firsts, finals, span) >> (from - window);
+  return mask ? from + static_cast<size_t>(__builtin_ctz(mask)) : kNone;
+}
+
+__attribute__((target("avx2"))) unsigned EndsMask32(const char *at, __m256i firsts, __m256i finals, size_t span) {
+  const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at));
+  const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + span));
+  return static_cast<unsigned>(
+      _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(a, firsts), _mm256_cmpeq_epi8(b, finals))));
 }
 
 __attribute__((target("avx2"))) size_t FindEndsAvx2(const char *text, size_t from, size_t last, char first,
                                                      char final, size_t span) {
+  if (last + 1 - from < 32) return FindEndsSse2(text, from, last, first, final, span);
   const __m256i firsts = _mm256_set1_epi8(first), finals = _mm256_set1_epi8(final);
-  for (; from + 32 <= last + 1; from += 32) {
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(text + from));
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(text + from + span));
-    const unsigned mask = static_cast<unsigned>(
-        _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(a, firsts), _mm256_cmpeq_epi8(b, finals))));
-    if (mask) return from + static_cast<size_t>(__builtin_ctz(mask));
-  }
-  return FindEndsPlain(text, from, last, first, final, span);
+  for (; from + 32 <= last + 1; from += 32)
+    if (const unsigned mask = EndsMask32(text + from, firsts, finals, span))
+      return from + static_cast<size_t>(__builtin_ctz(mask));
+  if (from > last) return kNone;
+  const size_t window = last + 1 - 32;
+  const unsigned mask = EndsMask32(text + window, firsts, finals, span) >> (from - window);
+  return mask ? from + static_cast<size_t>(__builtin_ctz(mask)) : kNone;
 }
 #endif
 
@@ -150,7 +166,7 @@ const char *FindTextN(const char *text, size_t textLength, const char *pattern, 
     if (span == 0) {
       const char *hit = FindByte(text + from, last + 1 - from, first);
       candidate = hit ? static_cast<size_t>(hit - text) : kNone;
-    } else if (last - from < 64) {
+    } else if (last - from < 16) {
       candidate = FindEndsPlain(text, from, last, first, pattern[span], span);  // too short for vectors
     } else {
       candidate = FindEnds(text, from, last, first, pattern[span], span);
