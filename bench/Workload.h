@@ -109,6 +109,7 @@ class RequestBatch {
   std::vector<HGLOBAL> requests;
   std::vector<BlockLength> lengths;
   std::vector<HGLOBAL> replies;
+  bool throughLibrary = false;  // the replies came from the library
 };
 
 // Keeps the compiler from dropping work whose result is not otherwise used.
