@@ -64,14 +64,7 @@ class CallExpansionTest : public ::testing::Test {
 
   // The expanded String text of one request.
   static std::string Expand(const std::string &text) {
-    const std::string requestText = RequestFor(text);
-    HGLOBAL block = MakeBlock(requestText);
-    BlockLength length = static_cast<BlockLength>(requestText.size());
-    HGLOBAL reply = library->request(block, &length);
-    EXPECT_NE(reply, nullptr);
-    if (!reply) return "<no reply>";
-    std::string replyText(static_cast<const char *>(reply), static_cast<size_t>(length));
-    platform::FreeGlobalBlock(reply);
+    const std::string replyText = library->Send(RequestFor(text));
     const std::string head = "VORDEL/2.0 200 OK\r\nString: ", tail = "\r\nCharset: Shift_JIS\r\n\r\n";
     if (replyText.compare(0, head.size(), head) != 0 || replyText.size() < head.size() + tail.size() ||
         replyText.compare(replyText.size() - tail.size(), tail.size(), tail) != 0)

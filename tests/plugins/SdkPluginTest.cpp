@@ -17,15 +17,7 @@ class SdkPluginTest : public ::testing::Test {
     library = nullptr;
   }
 
-  static std::string Expand(const std::string &text) {
-    const std::string requestText = RequestFor(text);
-    BlockLength length = static_cast<BlockLength>(requestText.size());
-    HGLOBAL reply = library->request(MakeBlock(requestText), &length);
-    if (!reply) return "<no reply>";
-    std::string replyText(static_cast<const char *>(reply), static_cast<size_t>(length));
-    platform::FreeGlobalBlock(reply);
-    return replyText;
-  }
+  static std::string Expand(const std::string &text) { return library->Send(RequestFor(text)); }
 
   static LibraryUnderTest *library;
 };

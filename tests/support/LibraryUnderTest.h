@@ -43,6 +43,14 @@ inline HGLOBAL WINAPI LoggingGlobalFree(HGLOBAL block) {
 }
 #endif
 
+// A fixed, zero-filled global block holding `text` and a zero byte.
+inline HGLOBAL MakeBlock(const std::string &text) {
+  HGLOBAL block = platform::AllocGlobalBlock(text.size() + 1);
+  std::memcpy(block, text.data(), text.size());
+  if (AllocationObserver()) AllocationObserver()(block);
+  return block;
+}
+
 class LibraryUnderTest {
  public:
   typedef BOOL(TOVRA_CDECL *LoadFunction)(HGLOBAL, BlockLength);
@@ -66,6 +74,19 @@ class LibraryUnderTest {
   }
 
   bool IsLoaded() const { return module && load && request && unload; }
+
+  // Sends one whole request in a new block and returns the reply's text,
+  // freeing the reply block; "<no reply>" when request returned null.
+  std::string Send(const std::string &requestText) {
+    HGLOBAL block = MakeBlock(requestText);
+    BlockLength length = static_cast<BlockLength>(requestText.size());
+    HGLOBAL reply = request(block, &length);
+    if (!reply) return "<no reply>";
+    std::string replyText(static_cast<const char *>(reply), static_cast<size_t>(length));
+    platform::FreeGlobalBlock(reply);
+    if (replyText == "VORDEL/2.0 400 Bad Request\r\n\r\n") platform::FreeGlobalBlock(block);
+    return replyText;
+  }
   HMODULE Module() const { return module; }
 
   static std::string Directory() {
@@ -87,14 +108,6 @@ class LibraryUnderTest {
  private:
   HMODULE module = nullptr;
 };
-
-// A fixed, zero-filled global block holding `text` and a zero byte.
-inline HGLOBAL MakeBlock(const std::string &text) {
-  HGLOBAL block = platform::AllocGlobalBlock(text.size() + 1);
-  std::memcpy(block, text.data(), text.size());
-  if (AllocationObserver()) AllocationObserver()(block);
-  return block;
-}
 
 // Whether the library freed a block exactly once (always true natively, where
 // the sanitizers keep the count).
