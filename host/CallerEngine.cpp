@@ -127,17 +127,6 @@ int CallerEngine::HandleLoad(const char *) {
 // The same steps as Split, HandleRequest and FormatOkReply, with the lines
 // read where they lie in the request text and the expansion written straight
 // into the reply: the String value is copied once, into the reply.
-CText CallerEngine::AnswerRequest(const CText &requestText) {
-  return AnswerRequest(requestText.c_str(), requestText.Length());
-}
-
-CText CallerEngine::AnswerRequest(const char *requestText, size_t length) {
-  const char *value;
-  size_t valueLength;
-  if (!FindStringValue(requestText, length, &value, &valueLength)) return CText(kBadRequestReply);
-  return OkReplyFor(value, valueLength);
-}
-
 HGLOBAL CallerEngine::AnswerRequestInBlock(const char *requestText, size_t length, BlockLength *replyLength,
                                            bool *leavesBlockToHost) {
   const char *value;

@@ -11,14 +11,11 @@ class CallerEngine {
   // The text the host passes to load is not needed: plug-ins are always
   // sought beside this library's own file. Always 1.
   int HandleLoad(const char *text);
-  // The reply to a whole request text: its lines are the pieces between
-  // "\r\n" pairs, empty ones dropped, and the first must begin with EXECUTE.
-  CText AnswerRequest(const CText &requestText);
-  // The same for a counted request text.
-  CText AnswerRequest(const char *requestText, size_t length);
-  // The same reply in a new global block (null when none can be had), its
-  // length stored through `replyLength`; `leavesBlockToHost` tells whether
-  // it is the 400 or 204 reply. A String value without calls is copied once,
+  // The reply to a whole request text, in a new global block (null when none
+  // can be had), its length stored through `replyLength`. The request's lines
+  // are the pieces between "\r\n" pairs, empty ones dropped, and the first
+  // must begin with EXECUTE. `leavesBlockToHost` tells whether the reply is
+  // the 400 or 204 reply. A String value without calls is copied once,
   // straight into the block.
   HGLOBAL AnswerRequestInBlock(const char *requestText, size_t length, BlockLength *replyLength,
                                bool *leavesBlockToHost);
