@@ -30,10 +30,7 @@ int Measure(const char *program) {
   }
   bench::HostLibrary library;
   bench::DirectPlugin plugin;
-  if (!library.IsLoaded() || !plugin.IsLoaded()) {
-    std::fprintf(stderr, "%s: cannot load %s or the nop plug-in beside it\n", program, library.Path().c_str());
-    return 1;
-  }
+  if (!bench::ReportLoaded(program, library, plugin)) return 1;
   bench::Plan plan;
   for (bench::Item &item : plan.Items()) {
     // The first batch brings the plug-in up and warms the allocators.

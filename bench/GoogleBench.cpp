@@ -40,10 +40,7 @@ int main(int argc, char **argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
   bench::HostLibrary library;
   bench::DirectPlugin plugin;
-  if (!library.IsLoaded() || !plugin.IsLoaded()) {
-    std::fprintf(stderr, "%s: cannot load %s or the nop plug-in beside it\n", argv[0], library.Path().c_str());
-    return 1;
-  }
+  if (!bench::ReportLoaded(argv[0], library, plugin)) return 1;
 
   bench::Plan plan;
   for (bench::Item &item : plan.Items()) {

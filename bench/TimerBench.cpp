@@ -64,10 +64,7 @@ int main(int argc, char **argv) {
   }
   bench::HostLibrary library;
   bench::DirectPlugin plugin;
-  if (!library.IsLoaded() || !plugin.IsLoaded()) {
-    std::fprintf(stderr, "%s: cannot load %s or the nop plug-in beside it\n", argv[0], library.Path().c_str());
-    return 1;
-  }
+  if (!bench::ReportLoaded(argv[0], library, plugin)) return 1;
 
   bench::Plan plan;
   std::vector<bench::Item> &items = plan.Items();

@@ -1,5 +1,6 @@
 #include "bench/Workload.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -217,6 +218,12 @@ bool RequestBatch::Finish() {
     }
   }
   return right;
+}
+
+bool ReportLoaded(const char *program, const HostLibrary &library, const DirectPlugin &plugin) {
+  if (library.IsLoaded() && plugin.IsLoaded()) return true;
+  std::fprintf(stderr, "%s: cannot load %s or the nop plug-in beside it\n", program, library.Path().c_str());
+  return false;
 }
 
 }  // namespace bench

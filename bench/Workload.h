@@ -82,6 +82,9 @@ class DirectPlugin {
   RequestFunction request = nullptr;
 };
 
+// True when both are loaded; otherwise says so on stderr for `program`.
+bool ReportLoaded(const char *program, const HostLibrary &library, const DirectPlugin &plugin);
+
 // `count` copies of one request, each in its own host block.
 class RequestBatch {
  public:
