@@ -7,7 +7,8 @@ int main(int argc, char **argv) {
   if (argc < 2) return 254;
   HMODULE probe = ::LoadLibraryA(argv[1]);
   if (!probe) return 255;
-  auto showCommand = reinterpret_cast<int (*)()>(::GetProcAddress(probe, "ProbeShowCommand"));
+  auto showCommand =
+      reinterpret_cast<int (*)()>(reinterpret_cast<void *>(::GetProcAddress(probe, "ProbeShowCommand")));
   int result = showCommand ? showCommand() : 253;
   ::FreeLibrary(probe);
   return result;
