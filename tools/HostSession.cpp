@@ -5,6 +5,7 @@
 #include "host/Envelope.h"
 #include "host/GlobalText.h"
 #include "tools/LoaderFacts.h"
+#include "tools/PeImage.h"
 
 #ifdef _WIN32
 static const char kLibraryFileName[] = "tovracaller.dll";
@@ -33,7 +34,8 @@ HostSession::Status HostSession::Open(const std::string &libraryPath, std::strin
   if (!library) {
     const LoaderError loaderError = LastLoaderError();
     *error = "cannot load " + libraryPath;
-    for (const std::string &line : ExplainLoadFailure(libraryPath, loaderError)) *error += "\n  " + line;
+    const LoadingSide host{"tovra-host", "program", PeImage::kOwnMachine};
+    for (const std::string &line : ExplainLoadFailure(libraryPath, loaderError, host)) *error += "\n  " + line;
     return Status::CannotLoad;
   }
   loadEntry = reinterpret_cast<LoadFunction>(platform::GetLibraryProcAddress(library, "load"));

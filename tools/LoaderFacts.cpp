@@ -154,7 +154,19 @@ static void ExplainMissingLibrary(const std::string &file, const LoaderError &er
 
 #endif
 
-std::vector<std::string> ExplainLoadFailure(const std::string &path, const LoaderError &error) {
+std::string MachineMismatch(const std::string &file, unsigned fileMachine, const LoadingSide &side) {
+  if (fileMachine == side.machine) return std::string();
+  char facts[96];
+  std::snprintf(facts, sizeof facts, " DLL (machine 0x%X, %s); ", fileMachine, PeImage::MachineName(fileMachine));
+  char wanted[32];
+  std::snprintf(wanted, sizeof wanted, " (machine 0x%X)", side.machine);
+  const std::string bitness = PeImage::Bitness(side.machine);
+  return file + " is a " + PeImage::Bitness(fileMachine) + facts + side.name + " is a " + bitness + " " + side.kind +
+         " and loads only " + bitness + " DLLs" + wanted + ": build it for " + bitness;
+}
+
+std::vector<std::string> ExplainLoadFailure(const std::string &path, const LoaderError &error,
+                                            const LoadingSide &side) {
   std::vector<std::string> lines;
   const std::string file = LoaderFileFor(path);
   if (!IsExistingFile(file)) {
@@ -164,17 +176,9 @@ std::vector<std::string> ExplainLoadFailure(const std::string &path, const Loade
   lines.push_back("the loader refuses " + file + ": " + DescribeLoaderError(error));
   PeImage image;
   if (image.Read(file)) {
-    char machine[96];
-    std::snprintf(machine, sizeof machine, "machine 0x%X, %s", image.Machine(), PeImage::MachineName(image.Machine()));
-    if (PeImage::Is64BitMachine(image.Machine())) {
-      lines.push_back(file + " is a 64-bit DLL (" + machine +
-                      "); the library is a 32-bit DLL and loads only 32-bit x86 DLLs (machine 0x14C): build it for "
-                      "32-bit x86");
-      return lines;
-    }
-    if (image.Machine() != PeImage::kMachineX86) {
-      lines.push_back(file + " is built for another processor (" + machine +
-                      "); the library loads only 32-bit x86 DLLs (machine 0x14C)");
+    const std::string mismatch = MachineMismatch(file, image.Machine(), side);
+    if (!mismatch.empty()) {
+      lines.push_back(mismatch);
       return lines;
     }
 #ifdef _WIN32

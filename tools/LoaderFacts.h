@@ -36,7 +36,20 @@ bool IsExistingFile(const std::string &filePath);
 // A library-form path as a user reads it on this platform ('/' natively).
 std::string DisplayPath(const std::string &path);
 
-// Sentences that say why loading `path` failed: there is no such file, or
-// the loader's error and what is wrong with the file (built for 64 bits or
-// another machine, a DLL it imports cannot be found).
-std::vector<std::string> ExplainLoadFailure(const std::string &path, const LoaderError &error);
+// Who loads a library, in the words of an explanation: "the library is a
+// 32-bit x86 DLL", "tovra-host is a 64-bit x64 program".
+struct LoadingSide {
+  std::string name;  // "the library", "tovra-host"
+  std::string kind;  // "DLL", "program"
+  unsigned machine;  // the PE machine it is built for
+};
+
+// The sentence for a DLL `file` built for `fileMachine` that `side` cannot
+// load because it is built for another machine; empty when they match.
+std::string MachineMismatch(const std::string &file, unsigned fileMachine, const LoadingSide &side);
+
+// Sentences that say why `side` could not load `path`: there is no such
+// file, or the loader's error and what is wrong with the file (built for
+// another bitness or processor, a DLL it imports cannot be found).
+std::vector<std::string> ExplainLoadFailure(const std::string &path, const LoaderError &error,
+                                            const LoadingSide &side);

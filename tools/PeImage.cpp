@@ -117,3 +117,9 @@ const char *PeImage::MachineName(unsigned machine) {
 bool PeImage::Is64BitMachine(unsigned machine) {
   return machine == kMachineX64 || machine == kMachineArm64 || machine == 0x200;
 }
+
+std::string PeImage::Bitness(unsigned machine) {
+  const std::string name = MachineName(machine);
+  if (name == "unknown") return "unknown-processor";
+  return (Is64BitMachine(machine) ? "64-bit " : "32-bit ") + name;
+}

@@ -13,6 +13,14 @@ class PeImage {
   static constexpr unsigned kMachineX86 = 0x14C;
   static constexpr unsigned kMachineX64 = 0x8664;
   static constexpr unsigned kMachineArm64 = 0xAA64;
+  // The machine this program itself was built for.
+#if defined(__x86_64__) || defined(_M_X64)
+  static constexpr unsigned kOwnMachine = kMachineX64;
+#elif defined(__aarch64__) || defined(_M_ARM64)
+  static constexpr unsigned kOwnMachine = kMachineArm64;
+#else
+  static constexpr unsigned kOwnMachine = kMachineX86;
+#endif
 
   // Reads the file; false when it cannot be read or has no PE header.
   bool Read(const std::string &filePath);
@@ -28,6 +36,9 @@ class PeImage {
   // "x86", "x64", "ARM64", ... or "unknown".
   static const char *MachineName(unsigned machine);
   static bool Is64BitMachine(unsigned machine);
+  // "64-bit x64", "32-bit x86": the words a user builds for;
+  // "unknown-processor" for a machine without a name here.
+  static std::string Bitness(unsigned machine);
 
  private:
   void ParseImports(const unsigned char *bytes, size_t size, size_t optionalHeader, size_t optionalSize,

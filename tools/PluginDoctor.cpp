@@ -9,6 +9,7 @@
 #include "text/DoubleByte.h"
 #include "text/TextSearch.h"
 #include "tools/LoaderFacts.h"
+#include "tools/PeImage.h"
 
 static const char *Summary(PluginDoctor::Verdict verdict) {
   switch (verdict) {
@@ -84,6 +85,7 @@ PluginDoctor::Verdict PluginDoctor::Examine(const std::string &libraryPath, cons
         "; plug-ins are looked for beside the library, so give its path with --dll");
     return Finish(kNoLibrary);
   }
+  ReadLibraryMachine(LoaderFileFor(library));
 
   CTextArray fields;
   if (!CallFields(plugin, arguments, &fields)) return Finish(kNameRefused);
@@ -135,6 +137,17 @@ bool PluginDoctor::CallFields(const std::string &plugin, const std::vector<std::
   return true;
 }
 
+void PluginDoctor::ReadLibraryMachine(const std::string &libraryFile) {
+  PeImage image;
+  if (!image.Read(libraryFile)) {
+    library.machine = PeImage::kOwnMachine;
+    return;
+  }
+  library.machine = image.Machine();
+  Say("  a " + PeImage::Bitness(library.machine) + " DLL: it loads only " + PeImage::Bitness(library.machine) +
+      " plug-ins");
+}
+
 PluginDoctor::Verdict PluginDoctor::LoadPlugin(const CText &path) {
   const std::string loaderPath = path.c_str();
   const std::string file = LoaderFileFor(loaderPath);
@@ -144,11 +157,25 @@ PluginDoctor::Verdict PluginDoctor::LoadPlugin(const CText &path) {
         "\" to a file name without an extension: " + file);
   else if (file != DisplayPath(loaderPath))
     Say("  the loader opens " + file);
+  // The library's machine decides, not the doctor's: a plug-in the library
+  // cannot load is refused from its header, whatever this program could do.
+  PeImage image;
+  if (image.Read(file) && image.Machine() != library.machine) {
+    Say("loading:       refused");
+    Say("  " + MachineMismatch(file, image.Machine(), library));
+    return kLoaderRefused;
+  }
+  if (library.machine != PeImage::kOwnMachine) {
+    Say("loading:       not tried: this tovra-doctor is a " + PeImage::Bitness(PeImage::kOwnMachine) +
+        " program and cannot load the plug-ins of a " + PeImage::Bitness(library.machine) +
+        " library; run the tovra-doctor built beside that library");
+    return kUsage;
+  }
   module = platform::LoadDynamicLibrary(path.c_str(), 0);
   if (!module) {
     const LoaderError error = LastLoaderError();
     Say("loading:       failed");
-    for (const std::string &line : ExplainLoadFailure(loaderPath, error)) Say("  " + line);
+    for (const std::string &line : ExplainLoadFailure(loaderPath, error, library)) Say("  " + line);
     return IsExistingFile(file) ? kLoaderRefused : kNoPluginFile;
   }
   Say("loading:       loaded " + DisplayPath(platform::GetModuleFilePath(module)));

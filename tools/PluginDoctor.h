@@ -16,6 +16,7 @@
 
 #include "platform/Platform.h"
 #include "text/Text.h"
+#include "tools/LoaderFacts.h"
 
 class PluginDoctor {
  public:
@@ -57,6 +58,7 @@ class PluginDoctor {
   typedef BOOL(TOVRA_CDECL *UnloadFunction)();
   typedef HGLOBAL(TOVRA_CDECL *RequestFunction)(HGLOBAL, BlockLength *);
 
+  void ReadLibraryMachine(const std::string &libraryFile);
   bool CallFields(const std::string &plugin, const std::vector<std::string> &arguments, CTextArray *fields);
   Verdict LoadPlugin(const CText &path);
   bool BindEntries();
@@ -72,6 +74,9 @@ class PluginDoctor {
   void SayText(const char *label, const CText &text);
 
   std::FILE *out;
+  // The library the doctor stands for: it loads plug-ins of its own machine
+  // only. Natively, where the library is no PE file, the doctor's machine.
+  LoadingSide library{"the library", "DLL", 0};
   HMODULE module = nullptr;
   LoadFunction loadEntry = nullptr;
   UnloadFunction unloadEntry = nullptr;

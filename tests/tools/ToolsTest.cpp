@@ -1,11 +1,12 @@
 // The two tools run as child processes on good and bad input: tovra-host
 // with the library and its plug-ins, tovra-doctor on plug-ins that work and
-// on each way a plug-in fails to come up. Files that no compiler here can
-// build (a 64-bit DLL, a plug-in whose DLL is missing) are made by patching
-// copies of built plug-ins.
+// on each way a plug-in fails to come up. Files that no build here makes (a
+// DLL of the other bitness, a plug-in whose DLL is missing) are made by
+// patching copies of built ones.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -62,29 +63,43 @@ struct ToolCase {
   std::vector<std::string> notOut;
 };
 
+// A plug-in or library of the other bitness than these tools.
+const unsigned kOtherMachine = PeImage::Is64BitMachine(PeImage::kOwnMachine) ? PeImage::kMachineX86
+                                                                              : PeImage::kMachineX64;
+
+// A built DLL with its header's Machine field set to `machine`. Natively,
+// where no PE file is built, a bare PE header stands in.
+std::string WithMachine(const std::string &builtPath, unsigned machine) {
+#ifdef _WIN32
+  std::string image = ReadBytes(builtPath);
+  const uint32_t header = static_cast<unsigned char>(image[0x3C]) | static_cast<unsigned char>(image[0x3D]) << 8;
+  image[header + 4] = static_cast<char>(machine & 0xFF);
+  image[header + 5] = static_cast<char>(machine >> 8);
+  return image;
+#else
+  return BuildPe(machine, {});
+#endif
+}
+
 class ToolsTest : public ::testing::Test {
  protected:
   // A directory of its own beside the tools: a copy of the library, a
-  // 64-bit plug-in and a plug-in that imports a DLL that is nowhere.
+  // plug-in of the other bitness and a plug-in that imports a DLL that is
+  // nowhere; in "other" a library of the other bitness with a plug-in of the
+  // other bitness and one of the tools' own.
   static void SetUpTestSuite() {
     bin = BinDirectory();
     cases = bin + "tools-cases";
     fs::remove_all(cases);
-    fs::create_directories(cases);
+    fs::create_directories(cases + kSeparator + "other");
     cases += kSeparator;
     fs::copy_file(bin + "tovracaller" + kExt, cases + "tovracaller" + kExt);
     const std::string ok = ReadBytes(bin + "ok" + kExt);
-#ifdef _WIN32
-    // The built 32-bit plug-in with its header's Machine field set to x64.
-    std::string x64 = ok;
-    const uint32_t header = static_cast<unsigned char>(x64[0x3C]) | static_cast<unsigned char>(x64[0x3D]) << 8;
-    x64[header + 4] = '\x64';
-    x64[header + 5] = '\x86';
-    WriteBytes(cases + "X64.dll", x64);
-#else
-    // No PE plug-in is built natively: a bare 64-bit PE header stands in.
-    WriteBytes(cases + "X64.so", BuildPe(PeImage::kMachineX64, {}));
-#endif
+    WriteBytes(cases + "OTHER" + kExt, WithMachine(bin + "ok" + kExt, kOtherMachine));
+    const std::string other = cases + "other" + kSeparator;
+    WriteBytes(other + "tovracaller" + kExt, WithMachine(bin + "tovracaller" + kExt, kOtherMachine));
+    WriteBytes(other + "OTHER" + kExt, WithMachine(bin + "ok" + kExt, kOtherMachine));
+    WriteBytes(other + "OWN" + kExt, WithMachine(bin + "ok" + kExt, PeImage::kOwnMachine));
     std::string departed = ok;
     const std::string recorder = std::string("tovra_recorder") + kExt;
     for (size_t at = departed.find(recorder); at != std::string::npos; at = departed.find(recorder, at))
@@ -111,6 +126,13 @@ class ToolsTest : public ::testing::Test {
     }
   }
 
+  static std::string OwnBitness() { return PeImage::Bitness(PeImage::kOwnMachine); }
+  static std::string OtherBitnessFacts() {
+    char facts[64];
+    std::snprintf(facts, sizeof facts, " DLL (machine 0x%X, %s)", kOtherMachine, PeImage::MachineName(kOtherMachine));
+    return "OTHER" + std::string(kExt) + " is a " + PeImage::Bitness(kOtherMachine) + facts;
+  }
+
   static std::string bin, cases;
 };
 
@@ -130,8 +152,9 @@ TEST_F(ToolsTest, HostAnswersGoodAndBadInputWithItsExitCodes) {
        {head + "[]\r\n"}, {}, {}},
       {"a library that is not there cannot be loaded", "tovra-host",
        {"--dll", cases + "absent" + kExt, "x"}, "", 3, {}, {"cannot load", "there is no file"}, {}},
-      {"a 64-bit library is named as such", "tovra-host", {"--dll", cases + "X64" + kExt, "x"}, "", 3, {},
-       {"is a 64-bit DLL (machine 0x8664, x64)"}, {}},
+      {"a library of the other bitness is named as such", "tovra-host", {"--dll", cases + "OTHER" + kExt, "x"}, "", 3,
+       {}, {OtherBitnessFacts() + "; tovra-host is a " + OwnBitness() + " program and loads only " + OwnBitness() +
+            " DLLs"}, {}},
       {"a library without the load export is refused", "tovra-host",
        {"--dll", bin + "tovra_recorder" + kExt, "x"}, "", 4, {}, {"does not export \"load\""}, {}},
       {"a library that returns no block", "tovra-host", {"--dll", bin + "xnull" + kExt, "x"}, "", 5, {},
@@ -196,8 +219,17 @@ TEST_F(ToolsTest, DoctorSaysWhatHappensAtEachStepAndWhyAPluginFails) {
        {"    \"Value: {a}\\r\\n\"", "no Result header"}, {}, {}},
       {"a stated length beyond the reply block is read no further than the block", "tovra-doctor", {"xbeyond", "a"},
        "", 0, {"the stated length 1073741824 is larger than the block", "Result:        \"{a}\""}, {}, {}},
-      {"a 64-bit plug-in is named as such", "tovra-doctor", {"--dll", dll, "x64"}, "", 6,
-       {"loading:       failed", "is a 64-bit DLL (machine 0x8664, x64)"}, {}, {}},
+      {"a plug-in of the other bitness is refused from its header", "tovra-doctor", {"--dll", dll, "other"}, "", 6,
+       {"loading:       refused", OtherBitnessFacts() + "; the library is a " + OwnBitness() +
+        " DLL and loads only " + OwnBitness() + " DLLs", ": build it for " + OwnBitness()}, {}, {"freed:"}},
+      {"a plug-in of the doctor's bitness is refused beside a library of the other", "tovra-doctor",
+       {"--dll", cases + "other" + kSeparator + "tovracaller" + kExt, "own"}, "", 6,
+       {"loading:       refused", "the library is a " + PeImage::Bitness(kOtherMachine) + " DLL and loads only " +
+        PeImage::Bitness(kOtherMachine) + " DLLs", ": build it for " + PeImage::Bitness(kOtherMachine)}, {}, {}},
+      {"a library of the other bitness needs the doctor built beside it", "tovra-doctor",
+       {"--dll", cases + "other" + kSeparator + "tovracaller" + kExt, "other"}, "", 2,
+       {"loading:       not tried: this tovra-doctor is a " + OwnBitness() + " program",
+        "run the tovra-doctor built beside that library"}, {}, {"freed:"}},
       {"a plug-in whose DLL is missing names that DLL", "tovra-doctor", {"--dll", dll, "nodep"}, "", 6,
        {"loading:       failed", std::string("tovra_departed") + kExt + ", which the loader cannot find",
 #ifdef _WIN32
