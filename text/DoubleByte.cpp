@@ -18,11 +18,9 @@ int IsTrailByteAt(const char *start, const char *position) {
   const char *cursor = start;
   while (reinterpret_cast<uintptr_t>(cursor) <= target) {
     if (*cursor == 0) return 0;
-    if (IsLead(*cursor)) {
+    if (StartsPair(cursor)) {
+      if (cursor + 1 == position) return 1;
       ++cursor;
-      // A lone lead byte never swallows the terminator.
-      if (*cursor == 0) return 0;
-      if (cursor == position) return 1;
     }
     ++cursor;
   }
@@ -35,7 +33,7 @@ const char *FindChar(const char *text, char ch) {
   for (; *p != 0; ++p) {
     if (IsLead(*p)) {
       if (p[1] == 0) return nullptr;
-      ++p;
+      if (StartsPair(p)) ++p;
     } else if (*p == ch) {
       return p;
     }
@@ -48,8 +46,8 @@ char *FindChar(char *text, char ch) {
 }
 
 // Jumps from one occurrence of `ch` to the next and keeps the first that
-// starts a character. A zero byte before it ends the search, and a lead byte
-// never counts as `ch`.
+// starts a character. A zero byte before it ends the search, a lead byte
+// never counts as `ch`, and CR or LF always starts a character.
 const char *FindCharN(const char *text, size_t length, char ch) {
   if (!text || IsLead(ch)) return nullptr;
   size_t i = 0;  // always the start of a character
@@ -58,7 +56,7 @@ const char *FindCharN(const char *text, size_t length, char ch) {
     if (!hit) return nullptr;
     const size_t found = static_cast<size_t>(hit - text);
     if (ch != 0 && FindByte(text + i, found - i, 0)) return nullptr;
-    if (LeadBytesBefore(text, i, found) % 2 == 0) return text + found;
+    if ((ch != 0 && !CanEndPair(ch)) || LeadBytesBefore(text, i, found) % 2 == 0) return text + found;
     // A lead byte does not pair with a zero byte: it stands alone before it.
     if (ch == 0) return nullptr;
     i = found + 1;
@@ -73,7 +71,7 @@ const char *FindLastChar(const char *text, char ch) {
     if (*p == 0) return ch == 0 ? p : result;
     if (IsLead(*p)) {
       if (p[1] == 0) return result ? result : p + 1;
-      ++p;
+      if (StartsPair(p)) ++p;
     } else if (*p == ch) {
       result = p;
     }
@@ -86,7 +84,7 @@ const char *GetFileNamePart(const char *path) {
   for (const char *p = path; *p != 0; ++p) {
     if (IsLead(*p)) {
       if (p[1] == 0) break;
-      ++p;
+      if (StartsPair(p)) ++p;
     } else if (*p == '\\') {
       name = p + 1;
     }

@@ -19,18 +19,29 @@ inline bool IsLeadByte(unsigned char byte) {
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
-// The start of the next character: two bytes on for a lead byte followed by a
-// non-zero byte, one byte on for any other byte, and no move at a terminator.
+// CR, LF and the terminator never complete a two-byte character (trail bytes
+// are 0x40-0x7E and 0x80-0xFC): a lead byte before one of them stands alone,
+// so no line end and no end of text is ever taken into a character.
+inline bool CanEndPair(unsigned char byte) {
+  return byte != 0 && byte != '\r' && byte != '\n';
+}
+
+// True when `p` holds a lead byte that pairs with the byte after it.
+inline bool StartsPair(const char *p) {
+  return IsLeadByte(static_cast<unsigned char>(p[0])) && CanEndPair(static_cast<unsigned char>(p[1]));
+}
+
+// The start of the next character: two bytes on for a lead byte that starts
+// a pair, one byte on for any other byte, and no move at a terminator.
 inline const char *CharNext(const char *p) {
   if (*p == 0) return p;
-  if (IsLeadByte(static_cast<unsigned char>(p[0])) && p[1] != 0) return p + 2;
-  return p + 1;
+  return StartsPair(p) ? p + 2 : p + 1;
 }
 
 // How many bytes right before `text[position]`, back to `text[from]` at the
 // most, are lead bytes. When `from` starts a character those bytes pair off,
 // so an odd count means that `position` holds a trail byte (provided that
-// byte is not 0). Searches jump to a likely byte and check it with this
+// byte can end a pair). Searches jump to a likely byte and check it with this
 // instead of stepping through every character before it.
 inline size_t LeadBytesBefore(const char *text, size_t from, size_t position) {
   size_t count = 0;

@@ -14,8 +14,8 @@ namespace {
 // The longest path the path operations work on, in characters.
 const size_t kMaxPath = 260;
 
-bool StartsPair(const char *bytes, size_t length, size_t at) {
-  return IsLeadByte(static_cast<unsigned char>(bytes[at])) && at + 1 < length && bytes[at + 1] != 0;
+bool PairStartsAt(const char *bytes, size_t length, size_t at) {
+  return at + 1 < length && StartsPair(bytes + at);
 }
 
 // How many of the text's bytes fit into `capacity` characters without
@@ -24,7 +24,7 @@ size_t CutLength(const std::string &text, size_t capacity) {
   if (text.size() <= capacity) return text.size();
   size_t keep = 0;
   while (keep < capacity) {
-    const size_t step = StartsPair(text.data(), text.size(), keep) ? 2 : 1;
+    const size_t step = PairStartsAt(text.data(), text.size(), keep) ? 2 : 1;
     if (keep + step > capacity) break;
     keep += step;
   }
@@ -96,7 +96,7 @@ int CText::Split(const char *delimiter, CTextArray *destination, int skipEmpty) 
 
 CText &CText::ToUpper() {
   for (size_t i = 0; i < text.size(); ++i) {
-    if (StartsPair(text.data(), text.size(), i)) {
+    if (PairStartsAt(text.data(), text.size(), i)) {
       ++i;
     } else if (text[i] >= 'a' && text[i] <= 'z') {
       text[i] = static_cast<char>(text[i] - 'a' + 'A');

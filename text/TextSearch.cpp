@@ -174,8 +174,9 @@ const char *FindTextN(const char *text, size_t textLength, const char *pattern, 
     if (candidate == kNone) return nullptr;
     from = candidate + 1;
     if (span > 1 && std::memcmp(text + candidate + 1, pattern + 1, span - 1) != 0) continue;
-    // A zero byte is never a lead byte's partner, so it always starts one.
-    if (first == 0 || LeadBytesBefore(text, boundary, candidate) % 2 == 0) return text + candidate;
+    // Zero, CR and LF are never a lead byte's partner, so they always start one.
+    if (!CanEndPair(static_cast<unsigned char>(first)) || LeadBytesBefore(text, boundary, candidate) % 2 == 0)
+      return text + candidate;
     boundary = candidate + 1;  // a trail byte: the next character starts behind it
   }
   return nullptr;

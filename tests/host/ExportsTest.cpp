@@ -93,6 +93,15 @@ TEST_F(ExportsTest, EachRequestGetsItsExactReply) {
       {"a lone CR or LF is an ordinary byte", "EXECUTE\r\nString: a\rb\nc\r\n\r\n", OkReply("a\rb\nc")},
       {"Shift_JIS bytes pass unchanged", "EXECUTE\r\nString: \x83\x5D\x95\x5C\x82\xA0\r\n\r\n",
        OkReply("\x83\x5D\x95\x5C\x82\xA0")},
+      // CR and LF are never trail bytes: a lead byte before a line end stands
+      // alone, and the line end still ends the line.
+      {"a lone lead byte before the line end stays in the value alone", "EXECUTE\r\nString: abc\x83\r\n\r\n",
+       OkReply("abc\x83")},
+      {"a lone lead byte before the request line's end does not hide the String line",
+       "EXECUTE\x83\r\nString: a\r\n\r\n", OkReply("a")},
+      {"a lone lead byte before a lone LF leaves the LF in the value", "EXECUTE\r\nString: a\x83\nb\r\n\r\n",
+       OkReply("a\x83\nb")},
+      {"a lead byte ending the text stands alone", "EXECUTE\r\nString: a\x83", OkReply("a\x83")},
       {"text without a call comes back unchanged", "EXECUTE\r\nString: a ] b [ $tovra\r\n\r\n",
        OkReply("a ] b [ $tovra")},
   };

@@ -159,6 +159,7 @@ TEST_F(CallExpansionTest, RepliesAreAcceptedOrRefusedByTheirStatusLine) {
       {"a reply without terminating zero is read to its length", "$tovra[xnoterm,v]", "{v}"},
       {"a negative reply length reads nothing", "$tovra[xneg,v]", ""},
       {"a reply length beyond the block reads the block", "$tovra[xbeyond,v]", "{v}"},
+      {"a Result ending in a lone lead byte ends at its line end", "$tovra[xlonelead,v]", "x\x83"},
   };
   for (const ExpansionCase &c : cases) {
     SCOPED_TRACE(c.name);

@@ -42,7 +42,7 @@ enum VersionMode { VERSION_RIGHT, VERSION_LOWER, VERSION_400, VERSION_11, VERSIO
 enum ExecuteMode {
   EXECUTE_RIGHT, EXECUTE_LOWER, EXECUTE_204, EXECUTE_NO_LINE_END, EXECUTE_LONGER_REASON, EXECUTE_NO_RESULT,
   EXECUTE_TWO_RESULTS, EXECUTE_NULL, EXECUTE_ZERO_INSIDE, EXECUTE_NO_TERMINATOR, EXECUTE_NEGATIVE_LENGTH,
-  EXECUTE_LENGTH_BEYOND_BLOCK
+  EXECUTE_LENGTH_BEYOND_BLOCK, EXECUTE_LONE_LEAD
 };
 
 namespace {
@@ -124,6 +124,9 @@ HGLOBAL AnswerExecute(const std::string &request, long *length) {
       *length = 1 << 30;
       return block;
     }
+    // A Result that ends in a lone lead byte, followed by a header line of
+    // the plug-in's choosing.
+    case EXECUTE_LONE_LEAD: return Reply("TOVRA/1.0 200 OK\r\nResult: x\x83\r\nCharset: UTF-8\r\n\r\n", length);
     default: return Reply("TOVRA/1.0 200 OK\r\nResult: " + result + "\r\n\r\n", length);
   }
 }

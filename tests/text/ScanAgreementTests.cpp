@@ -12,8 +12,11 @@
 
 namespace {
 
+// A lead byte pairs with the next byte unless that is zero, CR or LF.
 bool StartsPair(const std::string &text, size_t i) {
-  return IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() && text[i + 1] != 0;
+  if (!IsLeadByte(static_cast<unsigned char>(text[i])) || i + 1 >= text.size()) return false;
+  const char next = text[i + 1];
+  return next != 0 && next != '\r' && next != '\n';
 }
 
 // The walk both searches are defined by.
@@ -29,7 +32,7 @@ int ReferenceFindChar(const std::string &text, char ch) {
     if (text[i] == 0) return ch == 0 ? static_cast<int>(i) : -1;
     if (IsLeadByte(static_cast<unsigned char>(text[i]))) {
       if (i + 1 >= text.size() || text[i + 1] == 0) return -1;
-      ++i;
+      if (StartsPair(text, i)) ++i;
     } else if (text[i] == ch) {
       return static_cast<int>(i);
     }
