@@ -5,11 +5,11 @@
 
 #include "framework/Application.h"
 #include "host/Envelope.h"
-#include "host/GlobalText.h"
 #include "plugin/ModuleRegistry.h"
-#include "plugin/PluginRequests.h"
 #include "plugin/PluginPaths.h"
+#include "plugin/PluginRequests.h"
 #include "text/DoubleByte.h"
+#include "text/GlobalText.h"
 #include "text/TextSearch.h"
 
 static const char kCallMarker[] = "$tovra[";
@@ -54,22 +54,12 @@ static PluginModule *ModuleForName(const char *written, size_t length) {
 // Appends the result of one call (the `length` bytes between "$tovra[" and
 // "]") to `output`; a call that fails in any way leaves nothing. The fields
 // are read where they lie: the arguments go straight into the plug-in
-// request.
+// request, and the Result straight out of the plug-in's answer block.
 static void CarryOutCall(const char *callText, size_t length, CText *output) {
-  const char *name = nullptr;
-  size_t nameLength = 0;
+  const char *name;
+  size_t nameLength;
   ExecuteRequest request;
-  ForEachField(callText, length, ",", 1, 1, [&](const char *field, size_t fieldLength) {
-    if (!name) {
-      name = field;
-      nameLength = fieldLength;
-    } else {
-      request.AddArgument(field, fieldLength);
-    }
-    return true;
-  });
-  if (!name) return;  // no name: nothing to call
-  request.Finish();
+  if (!ParseCall(callText, length, &name, &nameLength, &request)) return;  // no name: nothing to call
   PluginModule *module = ModuleForName(name, nameLength);
   if (!module) return;
   if (!module->hModule) {
@@ -80,20 +70,14 @@ static void CarryOutCall(const char *callText, size_t length, CText *output) {
     module->Load(path.Append(CText(name, nameLength).ToUpper()).c_str(), 0);
     if (!module->hModule) return;
   }
-
-  // The Result value is copied straight out of the plug-in's answer block.
-  // An accepted answer begins with the status line, whole and in ASCII, so
-  // its first line is that line and no Result line: the search starts after.
-  static const size_t statusLength = std::strlen(kAcceptedStatusLine);
-  module->ExchangeInPlace(request.Text(), request.Length(), [output](const char *answer, size_t length) {
+  module->Exchange(request.Text(), request.Length(), [output](const char *answer, size_t answerLength) {
     const char *result;
     size_t resultLength;
-    if (FindHeaderInText(answer + statusLength, length - statusLength, "Result", &result, &resultLength))
-      output->Append(result, resultLength);
+    if (FindResult(answer, answerLength, &result, &resultLength)) output->Append(result, resultLength);
   });
 }
 
-void CallerEngine::ExpandCallsInto(const char *value, size_t length, CText *output) {
+void CallerEngine::ExpandCalls(const char *value, size_t length, CText *output) {
   const char *rest = value;
   size_t restLength = length;
   for (;;) {
@@ -105,7 +89,7 @@ void CallerEngine::ExpandCallsInto(const char *value, size_t length, CText *outp
     output->Append(rest, static_cast<size_t>(call - rest));
     const char *callText = call + kCallMarkerLength;
     const size_t available = restLength - static_cast<size_t>(callText - rest);
-    const char *close = FindCharN(callText, available, ']');
+    const char *close = FindChar(callText, available, ']');
     if (!close) return;  // an unterminated call and all after it are dropped
     CarryOutCall(callText, static_cast<size_t>(close - callText), output);
     restLength -= static_cast<size_t>(close + 1 - rest);
@@ -113,66 +97,26 @@ void CallerEngine::ExpandCallsInto(const char *value, size_t length, CText *outp
   }
 }
 
-CText CallerEngine::ExpandCalls(const CText &value) {
-  CText output;
-  output.Reserve(value.Length());
-  ExpandCallsInto(value.c_str(), value.Length(), &output);
-  return output;
-}
-
 int CallerEngine::HandleLoad(const char *) {
   return 1;
 }
 
-// The same steps as Split, HandleRequest and FormatOkReply, with the lines
-// read where they lie in the request text and the expansion written straight
-// into the reply: the String value is copied once, into the reply.
-HGLOBAL CallerEngine::AnswerRequestInBlock(const char *requestText, size_t length, BlockLength *replyLength,
-                                           bool *leavesBlockToHost) {
+HGLOBAL CallerEngine::HandleRequest(const char *requestText, size_t length, BlockLength *replyLength,
+                                    bool *leavesBlockToHost) {
   const char *value;
   size_t valueLength;
-  CText reply;
-  if (FindStringValue(requestText, length, &value, &valueLength)) {
-    if (!FindTextN(value, valueLength, kCallMarker, kCallMarkerLength)) {
-      // Nothing to expand: the 200 reply goes straight into its block.
-      *leavesBlockToHost = false;
-      return NewOkReplyBlock(value, valueLength, replyLength);
-    }
-    reply = OkReplyFor(value, valueLength);
+  HGLOBAL reply;
+  if (!FindStringValue(requestText, length, &value, &valueLength)) {
+    reply = CopyTextToGlobal(kBadRequestReply, replyLength);
+  } else if (!FindTextN(value, valueLength, kCallMarker, kCallMarkerLength)) {
+    reply = NewOkReplyBlock(value, valueLength, replyLength);  // nothing to expand
   } else {
-    reply = kBadRequestReply;
+    CText expanded;
+    expanded.Reserve(valueLength);
+    ExpandCalls(value, valueLength, &expanded);
+    reply = NewOkReplyBlock(expanded.c_str(), expanded.Length(), replyLength);
   }
-  *leavesBlockToHost = ReplyLeavesBlockToHost(reply);
-  return CopyTextToGlobal(reply, replyLength);
-}
-
-bool CallerEngine::FindStringValue(const char *requestText, size_t length, const char **value,
-                                   size_t *valueLength) {
-  bool sawRequestLine = false, accepted = false, found = false;
-  ForEachField(requestText, length, "\r\n", 2, 1, [&](const char *line, size_t lineLength) {
-    if (!sawRequestLine) {
-      sawRequestLine = true;
-      accepted = StartsWithNoCase(line, lineLength, "EXECUTE", 7);
-      if (!accepted) return false;
-    }
-    found = HeaderValueOf(line, lineLength, "String", 6, value, valueLength);
-    return !found;
-  });
-  // A text without any line has no request line to accept.
-  return accepted && found;
-}
-
-CText CallerEngine::HandleRequest(const CTextArray *lines) {
-  CText value;
-  if (!FindHeader(lines, "String", &value)) return CText(kBadRequestReply);
-  return OkReplyFor(value.c_str(), value.Length());
-}
-
-CText CallerEngine::OkReplyFor(const char *value, size_t length) {
-  CText reply;
-  StartOkReply(&reply, length);
-  ExpandCallsInto(value, length, &reply);
-  FinishOkReply(&reply);
+  if (reply) *leavesBlockToHost = ReplyLeavesBlockToHost(static_cast<const char *>(reply), *replyLength);
   return reply;
 }
 

@@ -4,8 +4,7 @@
 // given to request is freed when the reply is neither the 400 nor the 204
 // reply; the block request returns is the host's.
 #include "host/CallerApplication.h"
-#include "host/Envelope.h"
-#include "host/GlobalText.h"
+#include "text/GlobalText.h"
 
 #ifdef _WIN32
 #define TOVRA_EXPORT  // exported by name and ordinal through the .def file
@@ -36,7 +35,7 @@ TOVRA_EXPORT HGLOBAL TOVRA_CDECL request(HGLOBAL block, BlockLength *length) {
     // is made, and is freed only after that.
     BlockLength replyLength = 0;
     bool leavesBlockToHost = true;
-    HGLOBAL replyBlock = GetCallerEngine().AnswerRequestInBlock(
+    HGLOBAL replyBlock = GetCallerEngine().HandleRequest(
         static_cast<const char *>(block), GlobalTextLength(block, *length), &replyLength, &leavesBlockToHost);
     // Without a reply block nothing changes hands: the host keeps its block
     // and its length variable.

@@ -2,11 +2,16 @@
 
 #include <cstring>
 
-#include "host/GlobalText.h"
+#include "text/GlobalText.h"
 #include "plugin/PluginPaths.h"
 #include "plugin/PluginRequests.h"
 #include "text/TextSearch.h"
 
+static PluginObserver *observer = nullptr;
+
+void PluginModule::SetObserver(PluginObserver *newObserver) {
+  observer = newObserver;
+}
 
 template <typename Function>
 Function PluginModule::Bind(const char *name, const char *underscoreName) {
@@ -19,6 +24,7 @@ BOOL PluginModule::OnAttach() {
   pfnLoad = Bind<PluginLoadFunction>("load", "_load");
   pfnUnload = Bind<PluginUnloadFunction>("unload", "_unload");
   pfnRequest = Bind<PluginRequestFunction>("request", "_request");
+  if (observer) observer->EntriesBound(*this);
   if (!pfnRequest) {
     // Nothing of the plug-in has run, so it is not told to unload either.
     pfnLoad = nullptr;
@@ -34,7 +40,10 @@ int PluginModule::OnDetach() {
   pfnLoad = nullptr;
   pfnUnload = nullptr;
   pfnRequest = nullptr;
-  if (unloadEntry) unloadEntry();
+  if (unloadEntry) {
+    const int result = unloadEntry();
+    if (observer) observer->UnloadCalled(result);
+  }
   return 0;
 }
 
@@ -45,8 +54,13 @@ int PluginModule::CallLoad() {
   HGLOBAL block = CopyTextToGlobal(directory, &length);
   // Without a block there is nothing to hand over; the plug-in is brought up
   // without its load call, as one that has no load entry.
-  if (!block) return 1;
-  return pfnLoad(block, length);
+  if (!block) {
+    if (observer) observer->LoadCalled(directory, false, 1);
+    return 1;
+  }
+  const int result = pfnLoad(block, length);
+  if (observer) observer->LoadCalled(directory, true, result);
+  return result;
 }
 
 BOOL PluginModule::CheckVersion(const char *expected) {
@@ -56,12 +70,6 @@ BOOL PluginModule::CheckVersion(const char *expected) {
   };
   if (!SendText(kVersionRequest, std::strlen(kVersionRequest), keep, &reply)) return FALSE;
   return CompareNoCaseN(reply.c_str(), expected, std::strlen(expected)) == 0;
-}
-
-BOOL PluginModule::Exchange(const char *requestText, CTextArray *replyLines) {
-  return ExchangeInPlace(requestText, std::strlen(requestText), [replyLines](const char *text, size_t length) {
-    CText(text, length).Split("\r\n", replyLines, 1);
-  });
 }
 
 BOOL PluginModule::ExchangeWith(const char *requestText, size_t length, AnswerReader read, void *reader) {
@@ -82,13 +90,20 @@ BOOL PluginModule::ExchangeWith(const char *requestText, size_t length, AnswerRe
 bool PluginModule::SendText(const char *text, size_t count, AnswerReader read, void *reader) {
   BlockLength length = 0;
   HGLOBAL block = CopyTextToGlobal(text, count, &length);
+  if (observer) observer->Sending(text, count, block != nullptr);
   if (!block) return false;  // the block, had it been sent, is the plug-in's
   HGLOBAL answer = pfnRequest(block, &length);
-  if (!answer) return false;
+  if (!answer) {
+    if (observer) observer->Answered(nullptr, length, "", 0);
+    return false;
+  }
   struct FreeOnExit {
     HGLOBAL block;
     ~FreeOnExit() { platform::FreeGlobalBlock(block); }
   } freeAnswer{answer};
-  read(reader, static_cast<const char *>(answer), GlobalTextLength(answer, length));
+  const char *answerText = static_cast<const char *>(answer);
+  const size_t answerLength = GlobalTextLength(answer, length);
+  if (observer) observer->Answered(answer, length, answerText, answerLength);
+  read(reader, answerText, answerLength);
   return true;
 }

@@ -15,6 +15,29 @@ typedef BOOL(TOVRA_CDECL *PluginLoadFunction)(HGLOBAL block, BlockLength length)
 typedef BOOL(TOVRA_CDECL *PluginUnloadFunction)();
 typedef HGLOBAL(TOVRA_CDECL *PluginRequestFunction)(HGLOBAL block, BlockLength *length);
 
+class PluginModule;
+
+// Sees every step a module takes with its plug-in, as it happens. The
+// library sets none; tovra-doctor sets one to show each step in words, so it
+// shows what the library itself does.
+class PluginObserver {
+ public:
+  virtual ~PluginObserver() = default;
+  // The entry points are bound (any of them may be null).
+  virtual void EntriesBound(const PluginModule &module) {}
+  // The load entry was called with `directory` and returned `result`; or,
+  // with `sent` false, no block could be had and it was not called.
+  virtual void LoadCalled(const CText &directory, bool sent, int result) {}
+  // A request text is about to be sent; `sent` false when no block could be
+  // had for it, and nothing was sent.
+  virtual void Sending(const char *text, size_t length, bool sent) {}
+  // The request entry returned `block` (null: no answer), with the length it
+  // stated; `text` is what the module reads of the block.
+  virtual void Answered(HGLOBAL block, BlockLength stated, const char *text, size_t length) {}
+  // The unload entry was called and returned `result`.
+  virtual void UnloadCalled(int result) {}
+};
+
 class PluginModule : public CLibraryModule {
  public:
   // Binds the entry points and brings the plug-in up; FALSE refuses it (no
@@ -31,19 +54,18 @@ class PluginModule : public CLibraryModule {
   // TRUE when the version request is answered with a text that begins with
   // `expected`, ASCII letter case ignored.
   BOOL CheckVersion(const char *expected);
-  // Sends one request; TRUE when the answer begins with
-  // "TOVRA/1.0 200 OK\r\n", its non-empty lines then appended to
-  // `replyLines`, which is otherwise left untouched.
-  BOOL Exchange(const char *requestText, CTextArray *replyLines);
-  // The same exchange for a counted request; the accepted answer's text is
-  // handed to `read(text, length)` where it lies, before its block is freed.
-  // TRUE on the same condition.
+  // Sends one request of `length` bytes; TRUE when the answer begins with
+  // "TOVRA/1.0 200 OK\r\n" (ASCII letter case ignored), its text then handed
+  // to `read(text, length)` where it lies, before its block is freed.
   template <typename Read>
-  BOOL ExchangeInPlace(const char *requestText, size_t length, Read read) {
+  BOOL Exchange(const char *requestText, size_t length, Read read) {
     return ExchangeWith(requestText, length, [](void *reader, const char *text, size_t count) {
       (*static_cast<Read *>(reader))(text, count);
     }, &read);
   }
+
+  // The observer of every module's steps; null (the library's case) for none.
+  static void SetObserver(PluginObserver *observer);
 
   PluginLoadFunction pfnLoad = nullptr;
   PluginUnloadFunction pfnUnload = nullptr;

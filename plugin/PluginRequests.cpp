@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "text/HeaderLines.h"
+
 const char kVersionRequest[] = "GET Version TOVRA/1.0\r\n\r\n";
 const char kProtocolToken[] = "TOVRA/1.0";
 const char kAcceptedStatusLine[] = "TOVRA/1.0 200 OK\r\n";
@@ -55,10 +57,28 @@ void ExecuteRequest::Append(const char *bytes, size_t length) {
   overflow.Append(bytes, length);
 }
 
-CText BuildExecuteRequest(const CTextArray &fields) {
-  ExecuteRequest request;
-  // Only the number is formatted; the argument travels whole.
-  for (size_t i = 1; i < fields.GetCount(); ++i) request.AddArgument(fields.GetAt(i).c_str(), fields.GetAt(i).Length());
-  request.Finish();
-  return CText(request.Text(), request.Length());
+bool ParseCall(const char *callText, size_t length, const char **name, size_t *nameLength,
+               ExecuteRequest *request, CTextArray *arguments) {
+  *name = nullptr;
+  ForEachField(callText, length, ",", 1, 1, [&](const char *field, size_t fieldLength) {
+    if (!*name) {
+      *name = field;
+      *nameLength = fieldLength;
+    } else {
+      request->AddArgument(field, fieldLength);
+      if (arguments) arguments->Add(CText(field, fieldLength));
+    }
+    return true;
+  });
+  if (!*name) return false;
+  request->Finish();
+  return true;
+}
+
+bool FindResult(const char *reply, size_t length, const char **value, size_t *valueLength) {
+  // The status line is whole and ASCII, so it is the first line and no
+  // Result line: the search starts after it.
+  static const size_t statusLength = std::strlen(kAcceptedStatusLine);
+  if (length < statusLength) return false;
+  return FindHeader(reply + statusLength, length - statusLength, "Result", value, valueLength);
 }

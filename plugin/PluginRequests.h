@@ -8,13 +8,10 @@ extern const char kVersionRequest[];      // "GET Version TOVRA/1.0\r\n\r\n"
 extern const char kProtocolToken[];       // "TOVRA/1.0"
 extern const char kAcceptedStatusLine[];  // "TOVRA/1.0 200 OK\r\n"
 
-// The EXECUTE request for a call's fields (field 0 is the plug-in name): the
-// fixed header block, "ArgumentN: value\r\n" for each later field numbered
-// from 0, each argument whole however long, and the closing blank line.
-CText BuildExecuteRequest(const CTextArray &fields);
-
-// The same request built one argument at a time, in a buffer of its own
-// while it is short and in a CText beyond:
+// The EXECUTE request for a call: the fixed header block, one
+// "ArgumentN: value\r\n" line per argument numbered from 0, each argument
+// whole however long, and the closing blank line. It is built one argument
+// at a time, in a buffer of its own while it is short and in a CText beyond:
 //
 //   ExecuteRequest request;               // the header block
 //   request.AddArgument(bytes, length);   // "Argument0: ...\r\n", then 1, ...
@@ -39,3 +36,15 @@ class ExecuteRequest {
   CText overflow;
   unsigned arguments = 0;
 };
+
+// Cuts a call text (the bytes between "$tovra[" and its "]") at every ","
+// with empty fields dropped: the first field is the plug-in name, pointed to
+// where it lies; the others go into `request` as its arguments, numbered
+// from 0, and are also added to `arguments` when it is not null. The request
+// is finished. False, with nothing added, when the call names no plug-in.
+bool ParseCall(const char *callText, size_t length, const char **name, size_t *nameLength,
+               ExecuteRequest *request, CTextArray *arguments = nullptr);
+
+// The Result value of a reply that Exchange accepted (it begins with the
+// status line), pointed to where it lies; false when there is none.
+bool FindResult(const char *reply, size_t length, const char **value, size_t *valueLength);

@@ -27,28 +27,10 @@ int IsTrailByteAt(const char *start, const char *position) {
   return 0;
 }
 
-const char *FindChar(const char *text, char ch) {
-  if (!text) return nullptr;
-  const char *p = text;
-  for (; *p != 0; ++p) {
-    if (IsLead(*p)) {
-      if (p[1] == 0) return nullptr;
-      if (StartsPair(p)) ++p;
-    } else if (*p == ch) {
-      return p;
-    }
-  }
-  return ch == 0 ? p : nullptr;
-}
-
-char *FindChar(char *text, char ch) {
-  return const_cast<char *>(FindChar(static_cast<const char *>(text), ch));
-}
-
 // Jumps from one occurrence of `ch` to the next and keeps the first that
 // starts a character. A zero byte before it ends the search, a lead byte
 // never counts as `ch`, and CR or LF always starts a character.
-const char *FindCharN(const char *text, size_t length, char ch) {
+const char *FindChar(const char *text, size_t length, char ch) {
   if (!text || IsLead(ch)) return nullptr;
   size_t i = 0;  // always the start of a character
   while (i < length) {

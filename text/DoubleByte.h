@@ -54,13 +54,10 @@ inline size_t LeadBytesBefore(const char *text, size_t from, size_t position) {
 int IsTrailByteAt(const char *start, const char *position);
 
 // The first real occurrence of the single-byte character `ch` (0x01-0x7F, or
-// 0 for the terminator), or null. A lone lead byte before the terminator
-// ends the search with null.
-const char *FindChar(const char *text, char ch);
-char *FindChar(char *text, char ch);
-// The same over a counted text that need not be zero-terminated; the search
-// also stops at the end of the text.
-const char *FindCharN(const char *text, size_t length, char ch);
+// 0 for a zero byte) among the first `length` bytes of the text, or null. A
+// zero byte before it ends the search with null, and so does a lone lead
+// byte right before the zero byte that is looked for.
+const char *FindChar(const char *text, size_t length, char ch);
 
 // The last real occurrence of `ch`, or null. When the text ends in a lone
 // lead byte and nothing was found before it, the pointer to the terminator.

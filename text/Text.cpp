@@ -1,6 +1,7 @@
 #include "text/Text.h"
 
-#include <climits>
+#include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -118,39 +119,19 @@ void CText::AddTrailingSeparator() {
 CText &Format(CText &target, const char *format, ...) {
   va_list arguments;
   va_start(arguments, format);
-  FormatWith(vsnprintf, target, format, arguments);
+  va_list measure;
+  va_copy(measure, arguments);
+  const int length = format ? vsnprintf(nullptr, 0, format, measure) : -1;
+  va_end(measure);
+  if (length < 0) {
+    target.Empty();
+  } else {
+    // Formatted in full before the target changes: an argument may be the
+    // target's own text.
+    std::vector<char> buffer(static_cast<size_t>(length) + 1);
+    vsnprintf(buffer.data(), buffer.size(), format, arguments);
+    target = CText(buffer.data(), static_cast<size_t>(length));
+  }
   va_end(arguments);
   return target;
-}
-
-// Formats into a buffer that grows until the whole result fits. A formatter
-// that answers -1 having left the buffer's last byte zero failed outright; the
-// target is then emptied.
-CText &FormatWith(TextFormatter formatter, CText &target, const char *format, va_list arguments) {
-  if (!formatter || !format) {
-    target.Empty();
-    return target;
-  }
-  std::vector<char> buffer(256);
-  for (;;) {
-    buffer.back() = 0;
-    va_list attempt;
-    va_copy(attempt, arguments);
-    const int length = formatter(buffer.data(), buffer.size(), format, attempt);
-    va_end(attempt);
-    size_t needed;
-    if (length >= 0) {
-      if (static_cast<size_t>(length) < buffer.size()) {
-        target = CText(buffer.data(), static_cast<size_t>(length));
-        return target;
-      }
-      needed = static_cast<size_t>(length) + 1;
-    } else if (buffer.back() != 0 && buffer.size() <= INT_MAX / 2) {
-      needed = buffer.size() * 2;
-    } else {
-      target.Empty();
-      return target;
-    }
-    std::vector<char>(needed).swap(buffer);
-  }
 }

@@ -8,7 +8,6 @@
 //   path.CommitScratch();                       // the buffer becomes the text
 #pragma once
 
-#include <cstdarg>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -120,11 +119,6 @@ int ForEachField(const char *text, size_t length, const char *delimiter, size_t 
 }
 
 // printf-style formatting into `target`, replacing its old text. The result
-// is never cut, however long. Supports the directives of the C formatter.
+// is never cut, however long; a format the C formatter refuses (or a null
+// one) empties the target.
 CText &Format(CText &target, const char *format, ...);
-
-// A C formatter: vsnprintf's contract (returns the length it needs), or that
-// of older runtimes, which fill the whole buffer and return -1 when it is too
-// small. Format uses vsnprintf; tests hand in the older kind.
-typedef int (*TextFormatter)(char *buffer, size_t size, const char *format, va_list arguments);
-CText &FormatWith(TextFormatter formatter, CText &target, const char *format, va_list arguments);

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "host/Envelope.h"
-#include "host/GlobalText.h"
+#include "text/GlobalText.h"
 #include "tools/LoaderFacts.h"
 #include "tools/PeImage.h"
 
@@ -70,7 +70,7 @@ bool HostSession::Request(const std::string &requestText, std::string *reply) {
   platform::FreeGlobalBlock(replyBlock);
   // Only after exactly the 400 or the 204 reply is the request block still
   // ours; after any other reply the library has freed it.
-  if (ReplyLeavesBlockToHost(text)) platform::FreeGlobalBlock(block);
+  if (ReplyLeavesBlockToHost(text.c_str(), text.Length())) platform::FreeGlobalBlock(block);
   return true;
 }
 

@@ -2,13 +2,10 @@
 
 #include <cstring>
 
-#include "host/Envelope.h"
-#include "host/GlobalText.h"
 #include "plugin/PluginPaths.h"
 #include "plugin/PluginRequests.h"
 #include "text/DoubleByte.h"
-#include "text/TextSearch.h"
-#include "tools/LoaderFacts.h"
+#include "text/GlobalText.h"
 #include "tools/PeImage.h"
 
 static const char *Summary(PluginDoctor::Verdict verdict) {
@@ -51,8 +48,12 @@ std::string PluginDoctor::Visible(const char *bytes, size_t length) {
   return shown + "\"";
 }
 
+static std::string Shown(const char *text, size_t length) {
+  return PluginDoctor::Visible(text, length);
+}
+
 static std::string Shown(const CText &text) {
-  return PluginDoctor::Visible(text.c_str(), text.Length());
+  return Shown(text.c_str(), text.Length());
 }
 
 void PluginDoctor::Say(const std::string &line) {
@@ -64,10 +65,9 @@ void PluginDoctor::Say(const std::string &line) {
 }
 
 // The text under a heading, one protocol line (up to its LF) per line.
-void PluginDoctor::SayText(const char *label, const CText &text) {
-  Say(std::string(label) + " (" + std::to_string(text.Length()) + " bytes):");
-  const char *start = text.c_str();
-  const char *end = start + text.Length();
+void PluginDoctor::SayText(const char *label, const char *start, size_t length) {
+  Say(std::string(label) + " (" + std::to_string(length) + " bytes):");
+  const char *end = start + length;
   while (start < end) {
     const char *lineEnd = static_cast<const char *>(std::memchr(start, '\n', static_cast<size_t>(end - start)));
     lineEnd = lineEnd ? lineEnd + 1 : end;
@@ -87,9 +87,8 @@ PluginDoctor::Verdict PluginDoctor::Examine(const std::string &libraryPath, cons
   }
   ReadLibraryMachine(LoaderFileFor(library));
 
-  CTextArray fields;
-  if (!CallFields(plugin, arguments, &fields)) return Finish(kNameRefused);
-  CText name = fields.GetAt(0);
+  CText callText, name;
+  if (!CallFields(plugin, arguments, &callText, &name)) return Finish(kNameRefused);
   name.ToUpper();
   Say("plug-in name:  " + Shown(name) + " (names are looked for in capital letters)");
   if (!IsNameInsideDirectory(name)) {
@@ -101,38 +100,40 @@ PluginDoctor::Verdict PluginDoctor::Examine(const std::string &libraryPath, cons
 
   CText path = GetDirectoryPart(CText(library.c_str()));
   path.Append(name);
+  PluginModule::SetObserver(this);
   Verdict verdict = LoadPlugin(path);
-  if (verdict != kWorks) return Finish(verdict);
-  if (!BindEntries()) return Finish(kNoRequestEntry);
-  CallLoad();
-  verdict = CheckVersion();
-  if (verdict != kWorks) return Finish(verdict);
-  return Finish(Execute(fields));
+  if (verdict == kWorks) verdict = Execute(callText);
+  return Finish(verdict);
 }
 
 // The call as the library sees it: the name and the arguments joined into
-// one call text, cut at its first "]" and split at "," without empty fields.
+// one call text, cut at its first "]"; its fields are cut at "," without
+// empty ones, as the library cuts them.
 bool PluginDoctor::CallFields(const std::string &plugin, const std::vector<std::string> &arguments,
-                              CTextArray *fields) {
-  CText callText(plugin.c_str());
-  for (const std::string &argument : arguments) callText.Append(",", 1).Append(argument.c_str());
-  Say("call:          $tovra[" + std::string(callText.c_str()) + "]");
-  if (const char *close = FindCharN(callText.c_str(), callText.Length(), ']')) {
-    callText = CText(callText.c_str(), static_cast<size_t>(close - callText.c_str()));
-    Say("  a \"]\" ends a call: the library sees only $tovra[" + std::string(callText.c_str()) + "]");
+                              CText *callText, CText *name) {
+  *callText = CText(plugin.c_str());
+  for (const std::string &argument : arguments) callText->Append(",", 1).Append(argument.c_str());
+  Say("call:          $tovra[" + std::string(callText->c_str()) + "]");
+  if (const char *close = FindChar(callText->c_str(), callText->Length(), ']')) {
+    *callText = CText(callText->c_str(), static_cast<size_t>(close - callText->c_str()));
+    Say("  a \"]\" ends a call: the library sees only $tovra[" + std::string(callText->c_str()) + "]");
   }
-  callText.Split(",", fields, 1);
-  if (fields->IsEmpty()) {
+  const char *written;
+  size_t writtenLength;
+  ExecuteRequest request;
+  CTextArray fields;
+  if (!ParseCall(callText->c_str(), callText->Length(), &written, &writtenLength, &request, &fields)) {
     Say("  the call names no plug-in: the library calls nothing for it");
     return false;
   }
-  bool asGiven = fields->GetCount() == arguments.size() + 1 && fields->GetAt(0) == plugin.c_str();
-  for (size_t i = 1; asGiven && i < fields->GetCount(); ++i) asGiven = fields->GetAt(i) == arguments[i - 1].c_str();
+  *name = CText(written, writtenLength);
+  bool asGiven = fields.GetCount() == arguments.size() && *name == plugin.c_str();
+  for (size_t i = 0; asGiven && i < fields.GetCount(); ++i) asGiven = fields.GetAt(i) == arguments[i].c_str();
   if (!asGiven) {
     std::string list;
-    for (size_t i = 1; i < fields->GetCount(); ++i) list += (i > 1 ? ", " : "") + Shown(fields->GetAt(i));
-    Say("  commas separate a call's fields and empty ones are dropped, so the name is " +
-        Shown(fields->GetAt(0)) + " and the arguments are: " + (list.empty() ? "none" : list));
+    for (size_t i = 0; i < fields.GetCount(); ++i) list += (i > 0 ? ", " : "") + Shown(fields.GetAt(i));
+    Say("  commas separate a call's fields and empty ones are dropped, so the name is " + Shown(*name) +
+        " and the arguments are: " + (list.empty() ? "none" : list));
   }
   return true;
 }
@@ -171,128 +172,125 @@ PluginDoctor::Verdict PluginDoctor::LoadPlugin(const CText &path) {
         " library; run the tovra-doctor built beside that library");
     return kUsage;
   }
-  module = platform::LoadDynamicLibrary(path.c_str(), 0);
-  if (!module) {
+  step = Step::kBringUp;
+  if (plugin.Load(path.c_str(), 0)) {
+    Say(std::string("  accepted: the reply begins with \"") + kProtocolToken + "\"");
+    return kWorks;
+  }
+  if (!bound) {
     const LoaderError error = LastLoaderError();
     Say("loading:       failed");
     for (const std::string &line : ExplainLoadFailure(loaderPath, error, library)) Say("  " + line);
     return IsExistingFile(file) ? kLoaderRefused : kNoPluginFile;
   }
-  Say("loading:       loaded " + DisplayPath(platform::GetModuleFilePath(module)));
-  return kWorks;
+  if (!requestBound) return kNoRequestEntry;
+  SayVersionRefused();
+  return kVersionRefused;
 }
 
-void *PluginDoctor::Bind(const char *label, const char *name, const char *underscoreName) {
-  void *plain = platform::GetLibraryProcAddress(module, name);
-  void *underscore = platform::GetLibraryProcAddress(module, underscoreName);
+// The version reply was refused; the library frees the plug-in again (after
+// its unload entry, when it has one).
+void PluginDoctor::SayVersionRefused() {
+  if (refusalShown) return;
+  refusalShown = true;
+  if (!answered)
+    Say("  refused: without a reply the library frees the plug-in again");
+  else
+    Say(std::string("  refused: the reply does not begin with \"") + kProtocolToken +
+        "\" (letter case aside); the library frees the plug-in again");
+}
+
+void PluginDoctor::SayEntry(const char *label, void *entry, const char *name, const char *underscoreName) {
+  const bool plain = entry && entry == plugin.GetProcAddress(name);
   std::string found;
-  if (plain && underscore)
+  if (plain && plugin.GetProcAddress(underscoreName))
     found = std::string("\"") + name + "\" (its \"" + underscoreName + "\" is not used)";
   else if (plain)
     found = std::string("\"") + name + "\"";
-  else if (underscore)
+  else if (entry)
     found = std::string("\"") + underscoreName + "\" (there is no \"" + name + "\")";
   Say(std::string(label) + (found.empty() ? "not exported" : "found as " + found));
-  return plain ? plain : underscore;
 }
 
-// Binds the three entry points under the names the library uses; false,
-// with none kept, when there is no request entry.
-bool PluginDoctor::BindEntries() {
-  loadEntry = reinterpret_cast<LoadFunction>(Bind("load entry:    ", "load", "_load"));
-  unloadEntry = reinterpret_cast<UnloadFunction>(Bind("unload entry:  ", "unload", "_unload"));
-  requestEntry = reinterpret_cast<RequestFunction>(Bind("request entry: ", "request", "_request"));
-  if (requestEntry) return true;
-  Say("  the library needs \"request\" or \"_request\": it frees the plug-in again without calling anything");
-  loadEntry = nullptr;
-  unloadEntry = nullptr;
-  return false;
-}
-
-void PluginDoctor::CallLoad() {
-  if (!loadEntry) {
+void PluginDoctor::EntriesBound(const PluginModule &module) {
+  bound = true;
+  requestBound = module.pfnRequest != nullptr;
+  Say("loading:       loaded " + DisplayPath(platform::GetModuleFilePath(module.hModule)));
+  SayEntry("load entry:    ", reinterpret_cast<void *>(module.pfnLoad), "load", "_load");
+  SayEntry("unload entry:  ", reinterpret_cast<void *>(module.pfnUnload), "unload", "_unload");
+  SayEntry("request entry: ", reinterpret_cast<void *>(module.pfnRequest), "request", "_request");
+  if (!module.pfnRequest)
+    Say("  the library needs \"request\" or \"_request\": it frees the plug-in again without calling anything");
+  else if (!module.pfnLoad)
     Say("load call:     none, the plug-in has no load entry");
-    return;
-  }
-  CText directory = GetDirectoryPart(CText(platform::GetModuleFilePath(module).c_str()));
-  BlockLength length = 0;
-  HGLOBAL block = CopyTextToGlobal(directory, &length);
-  if (!block) {
+}
+
+void PluginDoctor::LoadCalled(const CText &directory, bool sent, int result) {
+  if (!sent) {
     Say("load call:     skipped, no block could be had for the directory; the library goes on without it");
     return;
   }
-  Say("load call:     load(" + Shown(directory) + ", " + std::to_string(length) + ")");
-  const BOOL result = loadEntry(block, length);
+  Say("load call:     load(" + Shown(directory) + ", " + std::to_string(directory.Length()) + ")");
   Say("  returned " + std::to_string(result) + (result ? "" : "; the library ignores a failure here and goes on"));
 }
 
-PluginDoctor::Reply PluginDoctor::Send(const char *label, const CText &request) {
-  SayText(label, request);
-  Reply reply;
-  BlockLength length = 0;
-  HGLOBAL block = CopyTextToGlobal(request, &length);
-  if (!block) {
-    Say("  no block could be had for the request; nothing was sent");
-    return reply;
-  }
-  HGLOBAL answer = requestEntry(block, &length);
-  if (!answer) {
-    Say("reply:         none (the request entry returned no block)");
-    return reply;
-  }
-  reply.received = true;
-  reply.stated = length;
-  reply.blockSize = platform::GlobalBlockSize(answer);
-  reply.text = ReadGlobalText(answer, length);
-  platform::FreeGlobalBlock(answer);
-  ShowReply(reply);
-  return reply;
+void PluginDoctor::Sending(const char *text, size_t length, bool sent) {
+  answered = false;
+  SayText(step == Step::kBringUp ? "version request" : "EXECUTE request", text, length);
+  if (!sent) Say("  no block could be had for the request; nothing was sent");
 }
 
 // The reply as the library reads it, with what bounded its reading.
-void PluginDoctor::ShowReply(const Reply &reply) {
-  SayText("reply", reply.text);
-  const std::string stated = "the stated length " + std::to_string(reply.stated);
-  if (reply.stated < 0)
-    Say("  " + stated + " is negative: the library reads nothing of the block");
-  else if (static_cast<size_t>(reply.stated) > reply.blockSize)
-    Say("  " + stated + " is larger than the block (" + std::to_string(reply.blockSize) +
+void PluginDoctor::Answered(HGLOBAL block, BlockLength stated, const char *text, size_t length) {
+  if (!block) {
+    Say("reply:         none (the request entry returned no block)");
+    return;
+  }
+  answered = true;
+  SayText("reply", text, length);
+  const size_t blockSize = platform::GlobalBlockSize(block);
+  const std::string statedText = "the stated length " + std::to_string(stated);
+  if (stated < 0)
+    Say("  " + statedText + " is negative: the library reads nothing of the block");
+  else if (static_cast<size_t>(stated) > blockSize)
+    Say("  " + statedText + " is larger than the block (" + std::to_string(blockSize) +
         " bytes): the library reads no further than the block");
-  else if (reply.text.Length() < static_cast<size_t>(reply.stated))
-    Say("  " + stated + " runs past a zero byte, which ends the text");
+  else if (length < static_cast<size_t>(stated))
+    Say("  " + statedText + " runs past a zero byte, which ends the text");
 }
 
-PluginDoctor::Verdict PluginDoctor::CheckVersion() {
-  const Reply reply = Send("version request", CText(kVersionRequest));
-  if (!reply.received) {
-    Say("  refused: without a reply the library frees the plug-in again");
-    return kVersionRefused;
-  }
-  if (CompareNoCaseN(reply.text.c_str(), kProtocolToken, std::strlen(kProtocolToken)) != 0) {
-    Say(std::string("  refused: the reply does not begin with \"") + kProtocolToken +
-        "\" (letter case aside); the library frees the plug-in again");
-    return kVersionRefused;
-  }
-  Say(std::string("  accepted: the reply begins with \"") + kProtocolToken + "\"");
-  return kWorks;
+void PluginDoctor::UnloadCalled(int result) {
+  // During bring-up the unload entry runs only because the version reply was
+  // refused: say so first.
+  if (step == Step::kBringUp) SayVersionRefused();
+  Say("unload call:   unload()");
+  Say("  returned " + std::to_string(result));
 }
 
-PluginDoctor::Verdict PluginDoctor::Execute(const CTextArray &fields) {
-  const Reply reply = Send("EXECUTE request", BuildExecuteRequest(fields));
-  if (!reply.received) {
+PluginDoctor::Verdict PluginDoctor::Execute(const CText &callText) {
+  const char *name;
+  size_t nameLength;
+  ExecuteRequest request;
+  ParseCall(callText.c_str(), callText.Length(), &name, &nameLength, &request);
+  step = Step::kExecute;
+  CText result;
+  bool hasResult = false;
+  const BOOL accepted = plugin.Exchange(request.Text(), request.Length(), [&](const char *answer, size_t length) {
+    const char *value;
+    size_t valueLength;
+    hasResult = FindResult(answer, length, &value, &valueLength);
+    if (hasResult) result = CText(value, valueLength);
+  });
+  if (!accepted && !answered) {
     Say("  refused: without a reply the call is replaced by nothing");
     return kExecuteRefused;
   }
-  const CText statusLine(kAcceptedStatusLine);
-  if (CompareNoCaseN(reply.text.c_str(), kAcceptedStatusLine, statusLine.Length()) != 0) {
-    Say("  refused: the reply does not begin with the status line " + Shown(statusLine) +
+  if (!accepted) {
+    Say("  refused: the reply does not begin with the status line " + Shown(CText(kAcceptedStatusLine)) +
         " (letter case aside); the call is replaced by nothing");
     return kExecuteRefused;
   }
-  CTextArray lines;
-  reply.text.Split("\r\n", &lines, 1);
-  CText result;
-  if (!FindHeader(&lines, "Result", &result)) {
+  if (!hasResult) {
     Say("  accepted, but the reply has no Result header; the call is replaced by nothing");
     return kNoResult;
   }
@@ -304,15 +302,10 @@ PluginDoctor::Verdict PluginDoctor::Execute(const CTextArray &fields) {
 // Unloads the plug-in as the library does (its unload entry only once its
 // load call was reached), frees it and gives the verdict.
 PluginDoctor::Verdict PluginDoctor::Finish(Verdict verdict) {
-  if (module) {
-    if (unloadEntry) {
-      Say("unload call:   unload()");
-      Say("  returned " + std::to_string(unloadEntry()));
-    }
-    platform::FreeDynamicLibrary(module);
-    module = nullptr;
-    Say("freed:         the plug-in library");
-  }
+  step = Step::kFinish;
+  if (plugin.hModule) plugin.Unload();
+  if (bound) Say("freed:         the plug-in library");
+  PluginModule::SetObserver(nullptr);
   Say("verdict:       " + std::string(Summary(verdict)) +
       (verdict == kWorks ? "" : "; the call is replaced by nothing") + " (exit " + std::to_string(verdict) + ")");
   return verdict;

@@ -4,10 +4,9 @@
 // bound, what the load entry returns, the exact version and EXECUTE
 // exchanges, and what the library would put in the call's place.
 //
-// It uses the library's own rules and texts (the plug-in name's upper case,
-// the directory check, the requests, the accepted replies, the bounded
-// reading of reply blocks) but none of its state: the library itself stays
-// silent and is never loaded.
+// It drives the library's own PluginModule and watches each of its steps,
+// so it cannot disagree with what the library does; the library itself
+// stays silent and is never loaded.
 #pragma once
 
 #include <cstdio>
@@ -15,10 +14,11 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "plugin/PluginModule.h"
 #include "text/Text.h"
 #include "tools/LoaderFacts.h"
 
-class PluginDoctor {
+class PluginDoctor : private PluginObserver {
  public:
   // The outcome of an examination, by the step that failed; also the
   // doctor's exit status.
@@ -47,38 +47,36 @@ class PluginDoctor {
   static std::string Visible(const char *bytes, size_t length);
 
  private:
-  // One text exchanged with the plug-in's request entry.
-  struct Reply {
-    bool received = false;   // the entry returned a block
-    BlockLength stated = 0;  // the length it stated
-    size_t blockSize = 0;    // the block's real size
-    CText text;              // what the library reads of it
-  };
-  typedef BOOL(TOVRA_CDECL *LoadFunction)(HGLOBAL, BlockLength);
-  typedef BOOL(TOVRA_CDECL *UnloadFunction)();
-  typedef HGLOBAL(TOVRA_CDECL *RequestFunction)(HGLOBAL, BlockLength *);
+  // Each step of the module, said as it happens.
+  void EntriesBound(const PluginModule &module) override;
+  void LoadCalled(const CText &directory, bool sent, int result) override;
+  void Sending(const char *text, size_t length, bool sent) override;
+  void Answered(HGLOBAL block, BlockLength stated, const char *text, size_t length) override;
+  void UnloadCalled(int result) override;
+
+  // Where the examination is: what a request sent now is.
+  enum class Step { kBringUp, kExecute, kFinish };
 
   void ReadLibraryMachine(const std::string &libraryFile);
-  bool CallFields(const std::string &plugin, const std::vector<std::string> &arguments, CTextArray *fields);
+  bool CallFields(const std::string &plugin, const std::vector<std::string> &arguments, CText *callText,
+                  CText *name);
   Verdict LoadPlugin(const CText &path);
-  bool BindEntries();
-  void CallLoad();
-  Verdict CheckVersion();
-  Verdict Execute(const CTextArray &fields);
+  void SayEntry(const char *label, void *entry, const char *name, const char *underscoreName);
+  void SayVersionRefused();
+  Verdict Execute(const CText &callText);
   Verdict Finish(Verdict verdict);
 
-  Reply Send(const char *label, const CText &request);
-  void ShowReply(const Reply &reply);
-  void *Bind(const char *label, const char *name, const char *underscoreName);
   void Say(const std::string &line);
-  void SayText(const char *label, const CText &text);
+  void SayText(const char *label, const char *text, size_t length);
 
   std::FILE *out;
   // The library the doctor stands for: it loads plug-ins of its own machine
   // only. Natively, where the library is no PE file, the doctor's machine.
   LoadingSide library{"the library", "DLL", 0};
-  HMODULE module = nullptr;
-  LoadFunction loadEntry = nullptr;
-  UnloadFunction unloadEntry = nullptr;
-  RequestFunction requestEntry = nullptr;
+  PluginModule plugin;
+  Step step = Step::kBringUp;
+  bool bound = false;            // the library was loaded and its entries bound
+  bool requestBound = false;     // a request entry was among them
+  bool answered = false;         // the last request got a reply block
+  bool refusalShown = false;     // the version refusal has been said
 };

@@ -49,18 +49,18 @@ TEST(FindChar, StepsOverTwoByteCharacters) {
   };
   for (const SearchCase &c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(Offset(c.text, FindChar(c.text, c.ch)), c.expected);
+    EXPECT_EQ(Offset(c.text, FindChar(c.text, std::strlen(c.text) + 1, c.ch)), c.expected);
   }
 }
 
 TEST(FindChar, CountedSearchStopsAtTheLengthAndAtAZeroByte) {
   const char text[] = "a]\0]\x83]";
-  EXPECT_EQ(FindCharN(text, 1, ']'), nullptr);
-  EXPECT_EQ(FindCharN(text, 2, ']'), text + 1);
-  EXPECT_EQ(FindCharN(text + 2, 2, ']'), nullptr);
-  EXPECT_EQ(FindCharN(text + 2, 2, 0), text + 2);
-  EXPECT_EQ(FindCharN(text + 4, 2, ']'), nullptr) << "a ']' trail byte";
-  EXPECT_EQ(FindCharN(text + 4, 1, ']'), nullptr) << "a lead byte at the end of the length";
+  EXPECT_EQ(FindChar(text, 1, ']'), nullptr);
+  EXPECT_EQ(FindChar(text, 2, ']'), text + 1);
+  EXPECT_EQ(FindChar(text + 2, 2, ']'), nullptr);
+  EXPECT_EQ(FindChar(text + 2, 2, 0), text + 2);
+  EXPECT_EQ(FindChar(text + 4, 2, ']'), nullptr) << "a ']' trail byte";
+  EXPECT_EQ(FindChar(text + 4, 1, ']'), nullptr) << "a lead byte at the end of the length";
 }
 
 TEST(FindLastChar, FindsTheLastRealOccurrence) {

@@ -90,7 +90,7 @@ TEST(ScanAgreement, FindTextNAgreesWithTheCharacterWalk) {
   }
 }
 
-TEST(ScanAgreement, FindCharNAgreesWithTheCharacterWalk) {
+TEST(ScanAgreement, FindCharAgreesWithTheCharacterWalk) {
   TextMaker maker(2);
   for (unsigned share : {0u, 8u, 64u, 200u}) {
     for (int round = 0; round < 400; ++round) {
@@ -100,7 +100,7 @@ TEST(ScanAgreement, FindCharNAgreesWithTheCharacterWalk) {
                      std::to_string(static_cast<int>(ch)));
         for (size_t start = 0; start <= text.size(); ++start) {
           const std::string rest = text.substr(start);
-          ASSERT_EQ(Offset(rest, FindCharN(rest.data(), rest.size(), ch)), ReferenceFindChar(rest, ch));
+          ASSERT_EQ(Offset(rest, FindChar(rest.data(), rest.size(), ch)), ReferenceFindChar(rest, ch));
         }
       }
     }

@@ -152,58 +152,6 @@ TEST(CTextFormat, ProducesTheWholeResultAndReplacesTheOldText) {
   EXPECT_EQ(Str(Format(target, "[%s]", target.c_str())), "[abc]") << "the target's own text as argument";
 }
 
-// Behaves like the older runtimes: fills the whole buffer and answers -1 when
-// the result does not fit.
-int OldStyleFormatter(char *buffer, size_t size, const char *format, va_list arguments) {
-  va_list measure;
-  va_copy(measure, arguments);
-  const int length = vsnprintf(nullptr, 0, format, measure);
-  va_end(measure);
-  std::vector<char> whole(length + 1);
-  vsnprintf(whole.data(), whole.size(), format, arguments);
-  if (static_cast<size_t>(length) > size) {
-    std::memcpy(buffer, whole.data(), size);
-    return -1;
-  }
-  std::memcpy(buffer, whole.data(), std::min(size, whole.size()));
-  return length;
-}
-
-int FailingFormatter(char *buffer, size_t size, const char *, va_list) {
-  if (size) buffer[0] = 0;
-  return -1;
-}
-
-CText FormatWithCall(TextFormatter formatter, const char *format, ...) {
-  CText target("old");
-  va_list arguments;
-  va_start(arguments, format);
-  FormatWith(formatter, target, format, arguments);
-  va_end(arguments);
-  return target;
-}
-
-TEST(CTextFormat, GrowsItsBufferWithFormattersThatOnlySayTooSmall) {
-  const std::string big(5000, 'q');
-  struct Case {
-    const char *name;
-    TextFormatter formatter;
-  } cases[] = {
-      {"a formatter answering -1", OldStyleFormatter},
-#ifdef _WIN32
-      {"the runtime's _vsnprintf", _vsnprintf},
-#endif
-  };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(Str(FormatWithCall(c.formatter, "Argument%d: %s\r\n", 1, big.c_str())),
-              "Argument1: " + big + "\r\n");
-    EXPECT_EQ(Str(FormatWithCall(c.formatter, "%s", std::string(256, 'r').c_str())), std::string(256, 'r'))
-        << "a result exactly as long as the buffer";
-  }
-  EXPECT_EQ(Str(FormatWithCall(FailingFormatter, "%s", "x")), "") << "a formatter that fails outright";
-}
-
 TEST(CText, ToUpperFoldsSingleByteLettersOnly) {
   struct Case {
     const char *name, *text, *expected;

@@ -1,4 +1,4 @@
-#include "host/GlobalText.h"
+#include "text/GlobalText.h"
 
 #include <algorithm>
 #include <climits>
