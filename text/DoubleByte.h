@@ -7,6 +7,8 @@
 
 #include <cstddef>
 
+#include "platform/LeadBytes.h"
+
 #ifdef _WIN32
 // windows.h maps CharNext onto CharNextA, which follows the process's code
 // page. It is included first so that its guard keeps it from coming back and
@@ -14,22 +16,6 @@
 #include <windows.h>
 #undef CharNext
 #endif
-
-inline bool IsLeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-// CR, LF and the terminator never complete a two-byte character (trail bytes
-// are 0x40-0x7E and 0x80-0xFC): a lead byte before one of them stands alone,
-// so no line end and no end of text is ever taken into a character.
-inline bool CanEndPair(unsigned char byte) {
-  return byte != 0 && byte != '\r' && byte != '\n';
-}
-
-// True when `p` holds a lead byte that pairs with the byte after it.
-inline bool StartsPair(const char *p) {
-  return IsLeadByte(static_cast<unsigned char>(p[0])) && CanEndPair(static_cast<unsigned char>(p[1]));
-}
 
 // The start of the next character: two bytes on for a lead byte that starts
 // a pair, one byte on for any other byte, and no move at a terminator.

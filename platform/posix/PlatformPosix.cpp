@@ -7,6 +7,8 @@
 #endif
 #include "platform/Platform.h"
 
+#include "platform/LeadBytes.h"
+
 #include <dirent.h>
 #include <dlfcn.h>
 #include <link.h>
@@ -41,9 +43,15 @@ BOOL ProcessHeapRelease(void *block) {
   return TRUE;
 }
 
+// Every '\\' that is a character of its own becomes '/'; a Shift_JIS trail
+// byte 0x5C stays, as the Windows loader reads it under code page 932.
 static std::string WithSlashes(std::string path) {
-  for (char &c : path)
-    if (c == '\\') c = '/';
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (StartsPair(&path[i]))
+      ++i;
+    else if (path[i] == '\\')
+      path[i] = '/';
+  }
   return path;
 }
 

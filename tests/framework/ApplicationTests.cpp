@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "FrameworkTestSupport.h"
+#include "support/TestLibraries.h"
 #include "framework/Application.h"
 #include "framework/ProcessAttach.h"
 

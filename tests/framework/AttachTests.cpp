@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "FrameworkTestSupport.h"
+#include "support/TestLibraries.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 
-#include "FrameworkTestSupport.h"
+#include "support/TestLibraries.h"
 #include "framework/LibraryModule.h"
 
 namespace {

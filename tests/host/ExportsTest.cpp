@@ -160,8 +160,10 @@ TEST_F(ExportsTest, ANullBlockOrLengthPointerIsHandled) {
   platform::FreeGlobalBlock(reply);
 
   HGLOBAL block = MakeBlock(RequestFor("x"));
+  BlocksFreedByLibrary().clear();
   EXPECT_EQ(library->request(block, nullptr), nullptr);
-  EXPECT_GE(platform::GlobalBlockSize(block), 1u);  // untouched, still ours
+  EXPECT_EQ(TimesFreedByLibrary(block), 0);
+  EXPECT_EQ(std::string(static_cast<const char *>(block)), RequestFor("x"));  // untouched, still ours
   platform::FreeGlobalBlock(block);
 }
 

@@ -137,6 +137,13 @@ HGLOBAL AnswerExecute(const std::string &request, long *length) {
   return AnswerExecute(request, length);
 }
 
+#if RECORD_ATTACH
+// Each time the library is mapped into the process anew.
+struct AttachRecord {
+  AttachRecord() { RecordEvent(PLUGIN_NAME, "attached", nullptr, 0, 0, 0); }
+} attachRecord;
+#endif
+
 }  // namespace
 
 #if HAS_LOAD

@@ -1,4 +1,4 @@
-// Paths of the libraries the framework tests load, and whether a library is
+// Paths of the libraries the tests load beside themselves, and whether a library is
 // still mapped into the process.
 #pragma once
 
