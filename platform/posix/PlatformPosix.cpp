@@ -19,6 +19,14 @@
 
 #include <cstdlib>
 
+#ifdef TOVRA_OBSERVE_BLOCKS
+// Test builds only: a test that loads the library sets this variable in the
+// library's own copy of the seam (found by name) and so sees every global
+// block the library frees, as the Windows tests do by redirecting the
+// library's GlobalFree import.
+extern "C" __attribute__((visibility("default"))) void (*tovra_global_free_observer)(void *block) = nullptr;
+#endif
+
 namespace platform {
 
 HGLOBAL AllocGlobalBlock(size_t bytes) {
@@ -26,6 +34,9 @@ HGLOBAL AllocGlobalBlock(size_t bytes) {
 }
 
 void FreeGlobalBlock(HGLOBAL block) {
+#ifdef TOVRA_OBSERVE_BLOCKS
+  if (tovra_global_free_observer) tovra_global_free_observer(block);
+#endif
   std::free(block);
 }
 

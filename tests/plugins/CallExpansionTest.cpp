@@ -77,12 +77,10 @@ class CallExpansionTest : public ::testing::Test {
   }
 
   // Every reply block a plug-in handed out was freed by the library exactly
-  // once (the sanitizers keep this count natively).
+  // once.
   static void CheckReplyBlocksFreedOnce() {
-#ifdef _WIN32
     int handedOut = 0;
     EXPECT_TRUE(ReplyBlockFreedOnce(&handedOut)) << "of " << handedOut << " reply blocks";
-#endif
   }
 
   static LibraryUnderTest *library;
@@ -319,11 +317,33 @@ TEST_F(CallExpansionTest, UnloadUnloadsInNameOrderAndTheNextCallLoadsAgain) {
 }
 
 TEST_F(CallExpansionTest, NamesWithAndWithoutExtensionAreTwoEntries) {
-  EXPECT_EQ(Expand("$tovra[twice,1]$tovra[twice" + std::string(kExtension) + ",2]"), "{1}{2}");
-  EXPECT_EQ(Kinds("twice"), "load request request load request request");
+  const std::string withExtension = "twice" + std::string(kExtension);
+  for (const std::string &text : {"$tovra[twice,1]$tovra[" + withExtension + ",2]",
+                                  "$tovra[" + withExtension + ",1]$tovra[twice,2]"}) {
+    SCOPED_TRACE(text);
+    ClearRecording();
+    EXPECT_EQ(Expand(text + "$tovra[twice,3]$tovra[" + withExtension + ",4]"), "{1}{2}{3}{4}");
+    EXPECT_EQ(Kinds("twice"), "load request request load request request request request");
+    ClearRecording();
+    library->unload();
+    EXPECT_EQ(Kinds("twice"), "unload unload");
+  }
+}
+
+// Names that are prefixes of one another are different plug-ins, each loaded
+// once, and unloaded in byte order: a shorter name before a longer one.
+TEST_F(CallExpansionTest, NamesThatArePrefixesOfEachOtherReachTheirOwnPlugIns) {
+  EXPECT_EQ(Expand("$tovra[okay,1]$tovra[ok,2]$tovra[o,3]$tovra[okay,4]$tovra[o,5]$tovra[ok,6]"),
+            "{1}{2}{3}{4}{5}{6}");
+  for (const char *name : {"o", "ok", "okay"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(Kinds(name), "load request request request");
+  }
   ClearRecording();
   library->unload();
-  EXPECT_EQ(Kinds("twice"), "unload unload");
+  std::string order;
+  for (const Event &e : Recorded()) order += e.plugin + ":" + e.kind + " ";
+  EXPECT_EQ(order, "o:unload ok:unload okay:unload ");
 }
 
 #ifdef _WIN32

@@ -10,10 +10,9 @@
 #include "platform/Platform.h"
 #include "support/ImportPatch.h"
 
-// Every block the library under test handed to GlobalFree, in order. Under
-// Wine the library's import of GlobalFree is redirected here; natively
-// AddressSanitizer reports a double free and LeakSanitizer a block never
-// freed, so nothing is logged there.
+// Every block the library under test freed, in order. Under Wine the
+// library's import of GlobalFree is redirected here; natively the test
+// build's seam inside the library reports each free here.
 inline std::vector<HGLOBAL> &BlocksFreedByLibrary() {
   static std::vector<HGLOBAL> blocks;
   return blocks;
@@ -24,8 +23,8 @@ inline int TimesFreedByLibrary(HGLOBAL block) {
   return static_cast<int>(std::count(blocks.begin(), blocks.end(), block));
 }
 
-// Called for each block the library frees (Windows only), and for each block
-// MakeBlock makes, when set.
+// Called for each block the library frees, and for each block MakeBlock
+// makes, when set.
 inline void (*&FreeObserver())(void *) {
   static void (*observer)(void *) = nullptr;
   return observer;
@@ -35,10 +34,14 @@ inline void (*&AllocationObserver())(void *) {
   return observer;
 }
 
-#ifdef _WIN32
-inline HGLOBAL WINAPI LoggingGlobalFree(HGLOBAL block) {
+inline void LogFreedBlock(void *block) {
   BlocksFreedByLibrary().push_back(block);
   if (FreeObserver()) FreeObserver()(block);
+}
+
+#ifdef _WIN32
+inline HGLOBAL WINAPI LoggingGlobalFree(HGLOBAL block) {
+  LogFreedBlock(block);
   return ::GlobalFree(block);
 }
 #endif
@@ -65,6 +68,11 @@ class LibraryUnderTest {
     unload = reinterpret_cast<UnloadFunction>(platform::GetLibraryProcAddress(module, "unload"));
 #ifdef _WIN32
     PatchImport(module, "kernel32.dll", "GlobalFree", reinterpret_cast<void *>(&LoggingGlobalFree));
+#else
+    typedef void (*FreeObserverFunction)(void *);
+    if (auto observer = static_cast<FreeObserverFunction *>(
+            platform::GetLibraryProcAddress(module, "tovra_global_free_observer")))
+      *observer = &LogFreedBlock;
 #endif
   }
   LibraryUnderTest(const LibraryUnderTest &) = delete;
@@ -109,15 +117,9 @@ class LibraryUnderTest {
   HMODULE module = nullptr;
 };
 
-// Whether the library freed a block exactly once (always true natively, where
-// the sanitizers keep the count).
+// Whether the library freed a block exactly once.
 inline bool FreedOnceByLibrary(HGLOBAL block) {
-#ifdef _WIN32
   return TimesFreedByLibrary(block) == 1;
-#else
-  (void)block;
-  return true;
-#endif
 }
 
 inline std::string RequestFor(const std::string &text) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "support/ListedLeadBytes.h"
 #include "text/DoubleByte.h"
 #include "text/TextSearch.h"
 
@@ -14,7 +15,7 @@ namespace {
 
 // A lead byte pairs with the next byte unless that is zero, CR or LF.
 bool StartsPair(const std::string &text, size_t i) {
-  if (!IsLeadByte(static_cast<unsigned char>(text[i])) || i + 1 >= text.size()) return false;
+  if (!ListedAsLeadByte(static_cast<unsigned char>(text[i])) || i + 1 >= text.size()) return false;
   const char next = text[i + 1];
   return next != 0 && next != '\r' && next != '\n';
 }
@@ -30,7 +31,7 @@ int ReferenceFindText(const std::string &text, const std::string &pattern) {
 int ReferenceFindChar(const std::string &text, char ch) {
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == 0) return ch == 0 ? static_cast<int>(i) : -1;
-    if (IsLeadByte(static_cast<unsigned char>(text[i]))) {
+    if (ListedAsLeadByte(static_cast<unsigned char>(text[i]))) {
       if (i + 1 >= text.size() || text[i + 1] == 0) return -1;
       if (StartsPair(text, i)) ++i;
     } else if (text[i] == ch) {
@@ -50,7 +51,7 @@ class TextMaker {
  public:
   explicit TextMaker(uint32_t seed) : state(seed) {}
   std::string Make(size_t length, unsigned hardShare) {
-    static const char hard[] = {'\x83', '\x81', '\x9F', '\xE0', '\xFC', '\x80', '\xA0', '\xFD', '\0', ']', '$'};
+    static const char hard[] = {'\x83', '\x81', '\x9F', '\xE0', '\xFC', '\x80', '\xA0', '\xDF', '\xFD', '\0', ']', '$'};
     static const char plain[] = "ab$t]o[vr,\r\n ";
     std::string text;
     for (size_t i = 0; i < length; ++i) {
