@@ -26,6 +26,7 @@ LibraryUnderTest *SdkPluginTest::library = nullptr;
 
 TEST_F(SdkPluginTest, SamplePlugInsAnswerThroughTheLibrary) {
   ASSERT_TRUE(library->IsLoaded());
+  const std::string x98(98, 'x');
   struct Case {
     const char *name;
     std::string text, expanded;
@@ -41,6 +42,12 @@ TEST_F(SdkPluginTest, SamplePlugInsAnswerThroughTheLibrary) {
       {"calc refuses overflow", "$tovra[calc,mul,9223372036854775807,2]", "calc error: out of range"},
       {"calc names an unknown operation", "$tovra[calc,pow,2,3]", "calc error: unknown operation: pow"},
       {"calc needs values", "$tovra[calc,add]", "calc error: wrong number of values for add"},
+      {"calc names 100 bytes of a long value when they end in a whole double-byte character",
+       "$tovra[calc,add,1," + x98 + "\x95\x5C" + "yz]", "calc error: not an integer: " + x98 + "\x95\x5C"},
+      {"calc leaves out a double-byte character that the 100th byte would cut",
+       "$tovra[calc,add,1,x" + x98 + "\x83\x41" + "yz]", "calc error: not an integer: x" + x98},
+      {"calc cuts a long operation name at a whole character too", "$tovra[calc,x" + x98 + "\xE0\x40]",
+       "calc error: unknown operation: x" + x98},
       {"echo joins its arguments", "$tovra[echo,a,,b]", "a,b"},
       {"echo with no argument gives nothing", "<$tovra[echo]>", "<>"},
       {"echo keeps Shift_JIS bytes", "$tovra[echo,\x83\x5D\x95\x5C]", "\x83\x5D\x95\x5C"},
