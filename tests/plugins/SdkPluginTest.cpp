@@ -60,4 +60,44 @@ TEST_F(SdkPluginTest, SamplePlugInsAnswerThroughTheLibrary) {
   }
 }
 
+// Calls the SDK plug-in whose code throws through its own entry points, as
+// the library does; an exception that left them would reach this test.
+TEST_F(SdkPluginTest, NothingACppPlugInThrowsLeavesItsEntryPoints) {
+  ASSERT_TRUE(library->IsLoaded());
+  EXPECT_EQ(Expand("<$tovra[sdkthrow,throw]|$tovra[sdkthrow,int]|$tovra[sdkthrow,fine]>"), OkReply("<||fine>"))
+      << "through the library, a call whose handler throws gives nothing and the plug-in keeps working";
+
+  HMODULE plugin = platform::LoadDynamicLibrary((LibraryUnderTest::Directory() + "sdkthrow").c_str(), 0);
+  ASSERT_NE(plugin, nullptr);
+  auto load = reinterpret_cast<LibraryUnderTest::LoadFunction>(platform::GetLibraryProcAddress(plugin, "load"));
+  auto request = reinterpret_cast<LibraryUnderTest::RequestFunction>(platform::GetLibraryProcAddress(plugin, "request"));
+  auto unload = reinterpret_cast<LibraryUnderTest::UnloadFunction>(platform::GetLibraryProcAddress(plugin, "unload"));
+  ASSERT_TRUE(load && request && unload);
+
+  struct Case {
+    const char *name;
+    std::string argument, reply;
+  } cases[] = {
+      {"a handler that throws a standard exception answers like a failed call", "throw",
+       "TOVRA/1.0 500 Internal Server Error\r\n\r\n"},
+      {"a handler that throws anything else answers like a failed call", "int",
+       "TOVRA/1.0 500 Internal Server Error\r\n\r\n"},
+      {"a handler that returns answers with its Result", "fine", "TOVRA/1.0 200 OK\r\nResult: fine\r\n\r\n"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string text = "EXECUTE TOVRA/1.0\r\nArgument0: " + c.argument + "\r\n\r\n";
+    BlockLength length = static_cast<BlockLength>(text.size());
+    HGLOBAL reply = request(MakeBlock(text), &length);
+    ASSERT_NE(reply, nullptr);
+    EXPECT_EQ(std::string(static_cast<const char *>(reply), static_cast<size_t>(length)), c.reply);
+    platform::FreeGlobalBlock(reply);
+  }
+  const std::string directory = "C:\\plugins\\throw\\";
+  EXPECT_EQ(load(MakeBlock(directory), static_cast<BlockLength>(directory.size())), 0)
+      << "a load hook that throws makes load return 0";
+  EXPECT_EQ(unload(), 1) << "an unload hook that throws has simply run";
+  platform::FreeDynamicLibrary(plugin);
+}
+
 }  // namespace
