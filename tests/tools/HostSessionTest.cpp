@@ -23,17 +23,26 @@
 
 namespace {
 
-// How often this program freed `block` while `send` ran. On Windows the
-// block counter of the library tests is hooked into this program's own
-// GlobalFree import, through which the session frees; natively a block
+#ifdef _WIN32
+// This program's own GlobalFree import, through which the session frees,
+// logs into the block counter of the library tests and calls on.
+HGLOBAL(WINAPI *originalGlobalFree)(HGLOBAL) = nullptr;
+HGLOBAL WINAPI CountingGlobalFree(HGLOBAL block) {
+  BlocksFreedByLibrary().push_back(block);
+  return originalGlobalFree(block);
+}
+#endif
+
+// How often this program freed `block` while `send` ran. Natively a block
 // AddressSanitizer still owns was not freed, and a second free would end the
 // program.
 template <typename Send>
 int TimesFreedWhile(Send send, HGLOBAL (*block)()) {
 #ifdef _WIN32
   HMODULE self = platform::GetExecutableModule();
-  void *original = PatchImport(self, "kernel32.dll", "GlobalFree", reinterpret_cast<void *>(&LoggingGlobalFree));
+  void *original = PatchImport(self, "kernel32.dll", "GlobalFree", reinterpret_cast<void *>(&CountingGlobalFree));
   if (!original) ADD_FAILURE() << "this program does not import GlobalFree";
+  originalGlobalFree = reinterpret_cast<HGLOBAL(WINAPI *)(HGLOBAL)>(original);
   BlocksFreedByLibrary().clear();
   send();
   if (original) PatchImport(self, "kernel32.dll", "GlobalFree", original);
