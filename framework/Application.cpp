@@ -21,19 +21,26 @@ __attribute__((init_priority(900))) std::vector<CObject *> temporaryObjects;
 CApplication::CApplication() {
   if (currentApplication) throw std::logic_error("second application object");
   currentApplication = this;
-  hModule = platform::GetExecutableModule();
-  SetInstanceHandle(hModule);
-  SetResourceHandle(hModule);
-  applicationName = "Application";
+  try {
+    hModule = platform::GetExecutableModule();
+    SetInstanceHandle(hModule);
+    SetResourceHandle(hModule);
+    applicationName = "Application";
 
-  // The help file is named after the host executable: host.exe gives
-  // host.hlp. The scratch buffer has room for the new extension whatever
-  // the name's length.
-  CText path = GetModuleFileName();
-  helpFilePath = GetFileNamePart(path.c_str());
-  char *buffer = helpFilePath.GetScratch(helpFilePath.Length() + sizeof ".hlp");
-  ReplaceExtension(buffer, ".hlp");
-  helpFilePath.CommitScratch();
+    // The help file is named after the host executable: host.exe gives
+    // host.hlp. The scratch buffer has room for the new extension whatever
+    // the name's length.
+    CText path = GetModuleFileName();
+    helpFilePath = GetFileNamePart(path.c_str());
+    char *buffer = helpFilePath.GetScratch(helpFilePath.Length() + sizeof ".hlp");
+    ReplaceExtension(buffer, ".hlp");
+    helpFilePath.CommitScratch();
+  } catch (...) {
+    // No destructor runs for an object whose constructor throws (out of
+    // memory): it must not stay the current application.
+    currentApplication = nullptr;
+    throw;
+  }
 }
 
 CApplication::~CApplication() {

@@ -25,7 +25,10 @@ class CApplication : public CModule {
  public:
   // Becomes the current application, bound to the host executable's module
   // until process attach binds it to the library's own. Throws
-  // std::logic_error when an application object exists already.
+  // std::logic_error when an application object exists already, and
+  // std::bad_alloc when memory runs out; either way it is not current then.
+  // A library builds its application in a CStaticObject, so that a throw
+  // refuses the load instead of ending the host process.
   CApplication();
   CApplication(const CApplication &) = delete;
   CApplication &operator=(const CApplication &) = delete;

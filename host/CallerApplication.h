@@ -14,5 +14,6 @@ class CallerApplication : public CApplication {
   CallerEngine engine;
 };
 
-// The engine of the library's application object.
+// The engine of the library's application object. Throws std::logic_error
+// when the application object could not be built; the exports catch it.
 CallerEngine &GetCallerEngine();

@@ -17,9 +17,27 @@
 #include <stdlib.h>
 #include <string.h>
 
+/* How many bytes of `text`, at most `limit`, hold whole characters: a
+ * Shift_JIS lead byte (0x81-0x9F, 0xE0-0xFC) and the byte after it are kept
+ * together or dropped together. A lead byte before a zero, CR or LF is a
+ * byte of its own: CR and LF are never trail bytes. */
+static size_t whole_characters(const char *text, size_t limit) {
+  size_t kept = 0;
+  while (kept < limit && text[kept]) {
+    unsigned char c = (unsigned char)text[kept], next = (unsigned char)text[kept + 1];
+    int lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    size_t step = lead && next && next != '\r' && next != '\n' ? 2 : 1;
+    if (kept + step > limit) break;
+    kept += step;
+  }
+  return kept;
+}
+
+/* The message names at most the first 100 bytes of `detail`, never half a
+ * double-byte character. */
 static int fail(tovra_result *result, const char *what, const char *detail) {
   char message[160];
-  snprintf(message, sizeof message, "calc error: %s%.100s", what, detail);
+  snprintf(message, sizeof message, "calc error: %s%.*s", what, (int)whole_characters(detail, 100), detail);
   return tovra_set_result(result, message);
 }
 

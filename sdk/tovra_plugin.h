@@ -159,6 +159,27 @@ static int tovra_starts_with(const char *text, const char *prefix) {
   return 1;
 }
 
+/* From C++, nothing the plug-in's own code throws leaves its entry points,
+ * where it would cross into another module's runtime: a handler that throws
+ * answers like one that returns TOVRA_FAILED, a load hook that throws makes
+ * load return 0, and an unload hook that throws has simply run. */
+#if defined(__cplusplus) && (defined(__cpp_exceptions) || defined(__EXCEPTIONS) || defined(_CPPUNWIND))
+#define TOVRA_GUARDED(call, failure) \
+  try {                                \
+    call;                              \
+  } catch (...) {                      \
+    failure;                           \
+  }
+#else
+#define TOVRA_GUARDED(call, failure) call;
+#endif
+
+static int tovra_guarded_execute(const tovra_call *call, tovra_result *result) {
+  int status = TOVRA_FAILED;
+  TOVRA_GUARDED(status = tovra_execute(call, result), status = TOVRA_FAILED)
+  return status;
+}
+
 /* Cuts the request into lines and collects its ArgumentN values by number. */
 static int tovra_run(char *text, tovra_result *result) {
   const char **argv = NULL;
@@ -190,7 +211,7 @@ static int tovra_run(char *text, tovra_result *result) {
   call.argc = argc;
   call.argv = argv;
   call.directory = tovra_directory ? tovra_directory : "";
-  status = tovra_execute(&call, result);
+  status = tovra_guarded_execute(&call, result);
   free((void *)argv);
   return status;
 }
@@ -200,7 +221,11 @@ TOVRA_EXPORT int TOVRA_CALL load(tovra_block block, long length) {
   free(tovra_directory);
   tovra_directory = tovra_take_text(block, length, &count);
 #ifdef TOVRA_ON_LOAD
-  return TOVRA_ON_LOAD(tovra_directory ? tovra_directory : "");
+  {
+    int accepted = 0;
+    TOVRA_GUARDED(accepted = TOVRA_ON_LOAD(tovra_directory ? tovra_directory : ""), accepted = 0)
+    return accepted;
+  }
 #else
   return 1;
 #endif
@@ -208,7 +233,7 @@ TOVRA_EXPORT int TOVRA_CALL load(tovra_block block, long length) {
 
 TOVRA_EXPORT int TOVRA_CALL unload(void) {
 #ifdef TOVRA_ON_UNLOAD
-  TOVRA_ON_UNLOAD();
+  TOVRA_GUARDED(TOVRA_ON_UNLOAD(), (void)0)
 #endif
   free(tovra_directory);
   tovra_directory = NULL;

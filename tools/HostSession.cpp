@@ -59,10 +59,12 @@ bool HostSession::Request(const std::string &requestText, std::string *reply) {
   if (!block) return false;
   BlockLength length = static_cast<BlockLength>(requestText.size());
   HGLOBAL replyBlock = requestEntry(block, &length);
-  // Without a reply the block's fate is unknown: the library frees it before
-  // it makes a 200 reply's block, so a failure there leaves it freed. A block
-  // left over is harmless; one freed twice is not.
-  if (!replyBlock) return false;
+  // Without a reply nothing changed hands: the library makes its reply block
+  // before it frees the request block, so the request block is still ours.
+  if (!replyBlock) {
+    platform::FreeGlobalBlock(block);
+    return false;
+  }
   // Read as the library reads its plug-ins' replies: no further than the
   // stated length, the block's real size and the first zero byte.
   const CText text = ReadGlobalText(replyBlock, length);

@@ -20,7 +20,8 @@ class HostSession {
   // directory. `error` says in words what went wrong.
   Status Open(const std::string &libraryPath, std::string *error);
 
-  // Sends one whole request text. False when the library returned no block.
+  // Sends one whole request text. False when the library returned no block;
+  // the request block is then freed here, as it is still the host's.
   bool Request(const std::string &requestText, std::string *reply);
 
   // Calls unload and frees the library; done by the destructor too.

@@ -26,6 +26,7 @@ LibraryUnderTest *SdkPluginTest::library = nullptr;
 
 TEST_F(SdkPluginTest, SamplePlugInsAnswerThroughTheLibrary) {
   ASSERT_TRUE(library->IsLoaded());
+  const std::string x98(98, 'x');
   struct Case {
     const char *name;
     std::string text, expanded;
@@ -41,6 +42,12 @@ TEST_F(SdkPluginTest, SamplePlugInsAnswerThroughTheLibrary) {
       {"calc refuses overflow", "$tovra[calc,mul,9223372036854775807,2]", "calc error: out of range"},
       {"calc names an unknown operation", "$tovra[calc,pow,2,3]", "calc error: unknown operation: pow"},
       {"calc needs values", "$tovra[calc,add]", "calc error: wrong number of values for add"},
+      {"calc names 100 bytes of a long value when they end in a whole double-byte character",
+       "$tovra[calc,add,1," + x98 + "\x95\x5C" + "yz]", "calc error: not an integer: " + x98 + "\x95\x5C"},
+      {"calc leaves out a double-byte character that the 100th byte would cut",
+       "$tovra[calc,add,1,x" + x98 + "\x83\x41" + "yz]", "calc error: not an integer: x" + x98},
+      {"calc cuts a long operation name at a whole character too", "$tovra[calc,x" + x98 + "\xE0\x40]",
+       "calc error: unknown operation: x" + x98},
       {"echo joins its arguments", "$tovra[echo,a,,b]", "a,b"},
       {"echo with no argument gives nothing", "<$tovra[echo]>", "<>"},
       {"echo keeps Shift_JIS bytes", "$tovra[echo,\x83\x5D\x95\x5C]", "\x83\x5D\x95\x5C"},
@@ -51,6 +58,46 @@ TEST_F(SdkPluginTest, SamplePlugInsAnswerThroughTheLibrary) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(Expand(c.text), OkReply(c.expanded));
   }
+}
+
+// Calls the SDK plug-in whose code throws through its own entry points, as
+// the library does; an exception that left them would reach this test.
+TEST_F(SdkPluginTest, NothingACppPlugInThrowsLeavesItsEntryPoints) {
+  ASSERT_TRUE(library->IsLoaded());
+  EXPECT_EQ(Expand("<$tovra[sdkthrow,throw]|$tovra[sdkthrow,int]|$tovra[sdkthrow,fine]>"), OkReply("<||fine>"))
+      << "through the library, a call whose handler throws gives nothing and the plug-in keeps working";
+
+  HMODULE plugin = platform::LoadDynamicLibrary((LibraryUnderTest::Directory() + "sdkthrow").c_str(), 0);
+  ASSERT_NE(plugin, nullptr);
+  auto load = reinterpret_cast<LibraryUnderTest::LoadFunction>(platform::GetLibraryProcAddress(plugin, "load"));
+  auto request = reinterpret_cast<LibraryUnderTest::RequestFunction>(platform::GetLibraryProcAddress(plugin, "request"));
+  auto unload = reinterpret_cast<LibraryUnderTest::UnloadFunction>(platform::GetLibraryProcAddress(plugin, "unload"));
+  ASSERT_TRUE(load && request && unload);
+
+  struct Case {
+    const char *name;
+    std::string argument, reply;
+  } cases[] = {
+      {"a handler that throws a standard exception answers like a failed call", "throw",
+       "TOVRA/1.0 500 Internal Server Error\r\n\r\n"},
+      {"a handler that throws anything else answers like a failed call", "int",
+       "TOVRA/1.0 500 Internal Server Error\r\n\r\n"},
+      {"a handler that returns answers with its Result", "fine", "TOVRA/1.0 200 OK\r\nResult: fine\r\n\r\n"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string text = "EXECUTE TOVRA/1.0\r\nArgument0: " + c.argument + "\r\n\r\n";
+    BlockLength length = static_cast<BlockLength>(text.size());
+    HGLOBAL reply = request(MakeBlock(text), &length);
+    ASSERT_NE(reply, nullptr);
+    EXPECT_EQ(std::string(static_cast<const char *>(reply), static_cast<size_t>(length)), c.reply);
+    platform::FreeGlobalBlock(reply);
+  }
+  const std::string directory = "C:\\plugins\\throw\\";
+  EXPECT_EQ(load(MakeBlock(directory), static_cast<BlockLength>(directory.size())), 0)
+      << "a load hook that throws makes load return 0";
+  EXPECT_EQ(unload(), 1) << "an unload hook that throws has simply run";
+  platform::FreeDynamicLibrary(plugin);
 }
 
 }  // namespace

@@ -157,7 +157,7 @@ TEST_F(ToolsTest, HostAnswersGoodAndBadInputWithItsExitCodes) {
             " DLLs"}, {}},
       {"a library without the load export is refused", "tovra-host",
        {"--dll", bin + "tovra_recorder" + kExt, "x"}, "", 4, {}, {"does not export \"load\""}, {}},
-      {"a library that returns no block", "tovra-host", {"--dll", bin + "xnull" + kExt, "x"}, "", 5, {},
+      {"a library that returns no block", "tovra-host", {"--dll", bin + "noreply" + kExt, "x"}, "", 5, {},
        {"returned no reply block"}, {}},
       {"--raw sends stdin whole and reports the status", "tovra-host", {"--raw"},
        "EXECUTE VORDEL/2.0\r\nString: $tovra[calc,mul,6,7]\r\n\r\n", 0, {head + "42\r\n"}, {"status 200"}, {}},
