@@ -10,7 +10,7 @@
 #include <new>
 #include <string>
 
-#include "FrameworkTestSupport.h"
+#include "support/TestLibraries.h"
 #include "framework/Application.h"
 #include "framework/ProcessAttach.h"
 #include "framework/StaticObject.h"
