@@ -28,8 +28,11 @@
  * during the call that hands them over.
  *
  * Works from C and C++. Exactly one source file of the plug-in defines
- * TOVRA_PLUGIN_IMPLEMENTATION. On Windows, build a 32-bit DLL; natively a
- * shared object whose blocks come from the C allocator, as the library's do.
+ * TOVRA_PLUGIN_IMPLEMENTATION. On Windows, build a DLL of the library's
+ * bitness: 32-bit x86 for the 32-bit tovracaller.dll (the VORDEL hosts),
+ * 64-bit x64 for the 64-bit one; a plug-in of the other bitness never loads.
+ * Natively, build a shared object whose blocks come from the C allocator, as
+ * the library's do.
  */
 #ifndef TOVRA_PLUGIN_H
 #define TOVRA_PLUGIN_H

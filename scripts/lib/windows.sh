@@ -7,6 +7,9 @@
 #                             prefix in DIR; TOVRA_WINE is then the loader
 #   tovra_emulation_on        lets 32-bit programs run under qemu-i386-static
 #   tovra_emulation_off       takes that back, as it was before
+#   tovra_emulated_prefix     the 64-bit prefix (made while emulation is on,
+#                             so with its 32-bit half) where emulated 32-bit
+#                             programs run, with the 32-bit loader tovra_wine32
 
 # 32-bit programs run natively when the 32-bit dynamic loader starts and no
 # emulator is registered for i386 programs (one would make it start anyway).
@@ -37,6 +40,9 @@ tovra_wine_env() {  # ARCH PREFIX
   export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   unset DISPLAY WAYLAND_DISPLAY
 }
+
+tovra_emulated_prefix=build/win32/wineprefix-emulated
+tovra_wine32=/usr/lib/wine/wine
 
 tovra_binfmt=/proc/sys/fs/binfmt_misc
 tovra_binfmt_entry=$tovra_binfmt/tovra-qemu-i386
