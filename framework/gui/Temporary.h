@@ -19,3 +19,13 @@ Wrapper *MakeTemporary(Handle handle, Take take) {
   return wrapper.release();
 }
 
+// The temporary of an image class (CIcon, CBitmap, CDIBSection): Attach,
+// whose result is not tested, and no ownership, so the purge leaves the
+// image to whoever made it.
+template <typename Image, typename Handle>
+Image *WrapImage(Handle handle) {
+  return MakeTemporary<Image>(handle, [](Image &image, Handle borrowed) {
+    image.Attach(borrowed);
+    image.SetOwnership(false);
+  });
+}
