@@ -14,23 +14,57 @@
  *     }
  *
  * The call $tovra[name,a,b] reaches tovra_execute with argc 2 and argv
- * {"a", "b"}: zero-terminated Shift_JIS bytes, unchanged. Return TOVRA_OK
- * with a result set and the library puts the result where the call stood;
- * return any other status and the call is replaced by nothing.
+ * {"a", "b"}: zero-terminated Shift_JIS bytes, unchanged. What arrives:
+ *   - spaces belong to the arguments: $tovra[sum, 2 ,3] gives " 2 " and "3";
+ *   - empty arguments never arrive: $tovra[rev,] and $tovra[rev] both give
+ *     argc 0, and $tovra[echo,a,,b] gives "a" and "b";
+ *   - calls do not nest: in $tovra[sum,$tovra[sum,1,2],3] the first "]" ends
+ *     the outer call, which gets "$tovra[sum" and "1" and "2"; ",3]" stays
+ *     in the text as it is.
  *
- * Optional hooks, defined before the #include:
- *   #define TOVRA_ON_LOAD my_load      int my_load(const char *directory);
- *   #define TOVRA_ON_UNLOAD my_unload  void my_unload(void);
- * my_load runs once when the plug-in is brought up, with the plug-in's own
- * directory ending in '\' ("C:\\host\\"; natively too, the library writes
- * paths with '\' separators); my_unload runs before the library
- * frees the plug-in. Results, arguments and the directory are only valid
- * during the call that hands them over.
+ * What tovra_execute returns:
+ *   TOVRA_OK             the result replaces the call; without a
+ *                        tovra_set_result the result is empty and the call
+ *                        is simply removed from the text
+ *   TOVRA_NO_RESULT      a "204 No Content" answer: the call is replaced by
+ *                        nothing
+ *   TOVRA_BAD_ARGUMENTS  a "400 Bad Request" answer: replaced by nothing
+ *   TOVRA_FAILED         a "500 Internal Server Error" answer: replaced by
+ *                        nothing (so is any other status)
+ * The library is silent about calls replaced by nothing; tovra-doctor shows
+ * the answer and says what led to it.
+ *
+ * Optional hooks: define the macro before the #include and the function
+ * anywhere in the file (the header declares it from the macro):
+ *
+ *     #define TOVRA_ON_LOAD my_load
+ *     #define TOVRA_ON_UNLOAD my_unload
+ *     #define TOVRA_PLUGIN_IMPLEMENTATION
+ *     #include "tovra_plugin.h"
+ *
+ *     int my_load(const char *directory) { ...; return 1; }
+ *     void my_unload(void) { ... }
+ *
+ * my_load runs once when the plug-in is brought up, before any call, with
+ * the plug-in's own directory ending in '\' ("C:\\host\\"; natively too, the
+ * library writes paths with '\' separators). Its return value becomes the
+ * plug-in's load result, which the library does not act on: a plug-in whose
+ * my_load returns 0 is still called, so a plug-in that cannot work should
+ * remember that and answer TOVRA_FAILED. my_unload runs before the library
+ * frees the plug-in (at the host's unload; the next call loads the plug-in
+ * again and runs my_load again). Results, arguments and the directory are
+ * only valid during the call that hands them over.
  *
  * Works from C and C++. Exactly one source file of the plug-in defines
  * TOVRA_PLUGIN_IMPLEMENTATION. On Windows, build a DLL of the library's
  * bitness: 32-bit x86 for the 32-bit tovracaller.dll (the VORDEL hosts),
  * 64-bit x64 for the 64-bit one; a plug-in of the other bitness never loads.
+ * Link it with -static (mingw), so that it needs no runtime DLL
+ * (libgcc_s, libstdc++, libwinpthread) that the host's directories lack:
+ *
+ *     i686-w64-mingw32-gcc -shared -O2 -static my.c -o my.dll      (32-bit)
+ *     x86_64-w64-mingw32-g++ -shared -O2 -static my.cpp -o my.dll  (64-bit)
+ *
  * Natively, build a shared object whose blocks come from the C allocator, as
  * the library's do.
  */
@@ -69,6 +103,16 @@ int tovra_execute(const tovra_call *call, tovra_result *result);
 
 #ifdef __cplusplus
 }
+#endif
+
+/* The hooks, when named: declared here so that they may be defined after the
+ * #include. In C++ they keep C++ linkage, so they may also be static
+ * functions declared before it. */
+#ifdef TOVRA_ON_LOAD
+int TOVRA_ON_LOAD(const char *directory);
+#endif
+#ifdef TOVRA_ON_UNLOAD
+void TOVRA_ON_UNLOAD(void);
 #endif
 
 #ifdef TOVRA_PLUGIN_IMPLEMENTATION
@@ -253,9 +297,10 @@ TOVRA_EXPORT tovra_block TOVRA_CALL request(tovra_block block, long *length) {
   } else if (tovra_starts_with(text, "EXECUTE")) {
     tovra_result result = {NULL, 0};
     int status = tovra_run(text, &result);
-    if (status == TOVRA_OK && result.text)
-      reply = tovra_reply("TOVRA/1.0 200 OK\r\nResult: ", result.text, result.length, "\r\n\r\n", length);
-    else if (status == TOVRA_OK || status == TOVRA_NO_RESULT)
+    if (status == TOVRA_OK) /* without a result set, an empty one */
+      reply = tovra_reply("TOVRA/1.0 200 OK\r\nResult: ", result.text ? result.text : "", result.length,
+                          "\r\n\r\n", length);
+    else if (status == TOVRA_NO_RESULT)
       reply = tovra_reply("TOVRA/1.0 204 No Content\r\n\r\n", "", 0, "", length);
     else if (status == TOVRA_BAD_ARGUMENTS)
       reply = tovra_reply("TOVRA/1.0 400 Bad Request\r\n\r\n", "", 0, "", length);

@@ -41,8 +41,8 @@ LoaderError LastLoaderError() {
   return error;
 }
 
-std::string DescribeLoaderError(const LoaderError &error) {
-  return "error " + std::to_string(error.code) + (error.text.empty() ? "" : ": " + error.text);
+std::string DescribeLoaderError(const LoaderError &error, const std::string &file) {
+  return "error " + std::to_string(error.code) + (error.text.empty() ? "" : ": " + FillMessageInserts(error.text, file));
 }
 
 std::string AbsoluteLibraryPath(const std::string &path) {
@@ -90,7 +90,9 @@ static void ExplainMissingImports(const std::string &file, const PeImage &image,
     if (LoaderFinds(name)) continue;
     missing = true;
     std::string line = "it imports " + name + ", which the loader cannot find";
-    if (IsExistingFile(DirectoryOfFile(file) + name))
+    if (IsCompilerRuntimeDll(name))
+      line += " (a DLL of the compiler's runtime: link the plug-in with -static and it needs none)";
+    else if (IsExistingFile(DirectoryOfFile(file) + name))
       line += " (it lies beside " + file +
               ", but the loader does not look there: it looks beside the program, in the system directories and "
               "along PATH)";
@@ -108,7 +110,7 @@ LoaderError LastLoaderError() {
   return error;
 }
 
-std::string DescribeLoaderError(const LoaderError &error) {
+std::string DescribeLoaderError(const LoaderError &error, const std::string &) {
   return error.text.empty() ? "no reason given" : error.text;
 }
 
@@ -154,6 +156,82 @@ static void ExplainMissingLibrary(const std::string &file, const LoaderError &er
 
 #endif
 
+std::string FillMessageInserts(const std::string &message, const std::string &file) {
+  std::string filled;
+  for (size_t i = 0; i < message.size(); ++i) {
+    const char c = message[i];
+    if (c != '%' || i + 1 == message.size()) {
+      filled += c;
+    } else if (message[i + 1] == '%') {
+      filled += '%';
+      ++i;
+    } else if (message[i + 1] >= '1' && message[i + 1] <= '9') {
+      size_t end = i + 1;
+      while (end < message.size() && message[end] >= '0' && message[end] <= '9') ++end;
+      if (message.compare(i + 1, end - i - 1, "1") == 0) filled += file;
+      // "%1!s!": the printf format between two '!' goes with the insert.
+      if (end < message.size() && message[end] == '!') {
+        const size_t close = message.find('!', end + 1);
+        if (close != std::string::npos) end = close + 1;
+      }
+      i = end - 1;
+    } else {
+      filled += c;
+    }
+  }
+  return filled;
+}
+
+static std::string Lowered(std::string text) {
+  for (char &c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+bool IsCompilerRuntimeDll(const std::string &dll) {
+  const std::string name = Lowered(dll);
+  for (const char *runtime : {"libgcc_s_", "libstdc++-", "libwinpthread-"})
+    if (name.compare(0, std::char_traits<char>::length(runtime), runtime) == 0) return true;
+  return false;
+}
+
+std::string CompilerRuntimeAdvice(const std::vector<std::string> &imports) {
+  std::string names;
+  for (const std::string &dll : imports)
+    if (IsCompilerRuntimeDll(dll)) names += (names.empty() ? "" : ", ") + dll;
+  if (names.empty()) return std::string();
+  return "it imports " + names +
+         " of the compiler's runtime, which hosts do not carry: link the plug-in with -static and it needs none";
+}
+
+// Reads one Itanium <source-name> (a length, then that many bytes).
+static bool ReadSourceName(const std::string &text, size_t *at, std::string *name) {
+  size_t length = 0, i = *at;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9' && length < 4096) length = length * 10 + (text[i++] - '0');
+  if (i == *at || length == 0 || length > text.size() - i) return false;
+  *name = text.substr(i, length);
+  *at = i + length;
+  return true;
+}
+
+std::string CppFunctionName(const std::string &exported) {
+  if (exported.size() > 1 && exported[0] == '?') {
+    const size_t end = exported.find('@');
+    return end == std::string::npos ? std::string() : exported.substr(1, end - 1);
+  }
+  if (exported.compare(0, 2, "_Z") != 0) return std::string();
+  size_t at = 2;
+  std::string name;
+  if (at < exported.size() && exported[at] == 'N') {
+    // A nested name: the function's own name is the last before the 'E'.
+    ++at;
+    std::string part;
+    while (at < exported.size() && exported[at] != 'E' && ReadSourceName(exported, &at, &part)) name = part;
+    return at < exported.size() && exported[at] == 'E' ? name : std::string();
+  }
+  return ReadSourceName(exported, &at, &name) ? name : std::string();
+}
+
 std::string MachineMismatch(const std::string &file, unsigned fileMachine, const LoadingSide &side) {
   if (fileMachine == side.machine) return std::string();
   char facts[96];
@@ -170,15 +248,17 @@ std::vector<std::string> ExplainLoadFailure(const std::string &path, const Loade
   std::vector<std::string> lines;
   const std::string file = LoaderFileFor(path);
   if (!IsExistingFile(file)) {
-    lines.push_back("there is no file " + file + " (the loader says: " + DescribeLoaderError(error) + ")");
+    lines.push_back("there is no file " + file + " (the loader says: " + DescribeLoaderError(error, file) + ")");
     return lines;
   }
-  lines.push_back("the loader refuses " + file + ": " + DescribeLoaderError(error));
+  lines.push_back("the loader refuses " + file + ": " + DescribeLoaderError(error, file));
   PeImage image;
   if (image.Read(file)) {
     const std::string mismatch = MachineMismatch(file, image.Machine(), side);
     if (!mismatch.empty()) {
       lines.push_back(mismatch);
+      const std::string runtime = CompilerRuntimeAdvice(image.Imports());
+      if (!runtime.empty()) lines.push_back(runtime);
       return lines;
     }
 #ifdef _WIN32

@@ -16,8 +16,14 @@ struct LoaderError {
 
 // The loader's error for the load that just failed: call it at once.
 LoaderError LastLoaderError();
-// "error 126: The specified module could not be found." or dlerror's text.
-std::string DescribeLoaderError(const LoaderError &error);
+// "error 126: The specified module could not be found." or dlerror's text;
+// the message's inserts are filled in for the loaded `file`.
+std::string DescribeLoaderError(const LoaderError &error, const std::string &file);
+// A system message as FormatMessage gives it with its inserts left in
+// ("Bad EXE format for %1."), with "%1" replaced by `file`, every other
+// numbered insert (with its "!printf format!", if any) left out and "%%"
+// turned into "%".
+std::string FillMessageInserts(const std::string &message, const std::string &file);
 
 // `path` made absolute, in the library's form.
 std::string AbsoluteLibraryPath(const std::string &path);
@@ -47,6 +53,18 @@ struct LoadingSide {
 // The sentence for a DLL `file` built for `fileMachine` that `side` cannot
 // load because it is built for another machine; empty when they match.
 std::string MachineMismatch(const std::string &file, unsigned fileMachine, const LoadingSide &side);
+
+// Whether `dll` is a DLL of the mingw compilers' runtime (libgcc_s_*,
+// libstdc++-*, libwinpthread-*), which a plug-in linked without -static
+// imports and which hosts do not carry.
+bool IsCompilerRuntimeDll(const std::string &dll);
+// The sentence that names the compiler runtime DLLs among `imports`, and how
+// to need none; empty when there are none.
+std::string CompilerRuntimeAdvice(const std::vector<std::string> &imports);
+
+// The function name a C++ compiler mangled into `exported` ("request" for
+// "_Z7requestPvPl" or "?request@@YAPAXPAXPAJ@Z"); empty for a plain name.
+std::string CppFunctionName(const std::string &exported);
 
 // Sentences that say why `side` could not load `path`: there is no such
 // file, or the loader's error and what is wrong with the file (built for

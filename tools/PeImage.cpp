@@ -7,6 +7,7 @@
 static const size_t kLargestFile = 256u << 20;
 // Limits on what a damaged header could otherwise make us walk through.
 static const unsigned kMostImports = 4096;
+static const unsigned kMostExports = 4096;
 static const size_t kLongestName = 260;
 
 namespace {
@@ -24,6 +25,12 @@ struct Bytes {
   uint32_t U32(uint64_t offset) const {
     return Has(offset, 4) ? uint32_t(U16(offset)) | uint32_t(U16(offset + 2)) << 16 : 0;
   }
+  // A zero-terminated name, cut at the file's end or at kLongestName.
+  std::string Name(uint64_t offset) const {
+    std::string text;
+    while (Has(offset, 1) && data[offset] != 0 && text.size() < kLongestName) text += char(data[offset++]);
+    return text;
+  }
 };
 
 }  // namespace
@@ -31,6 +38,7 @@ struct Bytes {
 bool PeImage::Read(const std::string &filePath) {
   machine = 0;
   imports.clear();
+  exports.clear();
   std::FILE *file = std::fopen(filePath.c_str(), "rb");
   if (!file) return false;
   std::vector<unsigned char> bytes;
@@ -46,6 +54,7 @@ bool PeImage::Read(const std::string &filePath) {
 bool PeImage::Parse(const unsigned char *data, size_t size) {
   machine = 0;
   imports.clear();
+  exports.clear();
   const Bytes bytes{data, size};
   if (!bytes.Has(0, 0x40) || data[0] != 'M' || data[1] != 'Z') return false;
   const uint64_t header = bytes.U32(0x3C);
@@ -56,16 +65,17 @@ bool PeImage::Parse(const unsigned char *data, size_t size) {
   const unsigned sectionCount = bytes.U16(header + 6);
   const unsigned optionalSize = bytes.U16(header + 20);
   const uint64_t optionalHeader = header + 24;
-  ParseImports(data, size, static_cast<size_t>(optionalHeader), optionalSize,
+  ParseDirectories(data, size, static_cast<size_t>(optionalHeader), optionalSize,
                static_cast<size_t>(optionalHeader + optionalSize), sectionCount);
   return true;
 }
 
-void PeImage::ParseImports(const unsigned char *data, size_t size, size_t optionalHeader, size_t optionalSize,
-                           size_t sections, unsigned sectionCount) {
+void PeImage::ParseDirectories(const unsigned char *data, size_t size, size_t optionalHeader, size_t optionalSize,
+                               size_t sections, unsigned sectionCount) {
   const Bytes bytes{data, size};
   // The data directories follow the PE32 and PE32+ optional headers at
-  // different offsets; the import directory is the second one.
+  // different offsets; the export directory is the first, the import
+  // directory the second.
   uint64_t countField, directories;
   switch (bytes.U16(optionalHeader)) {
     case 0x10B: countField = optionalHeader + 92; directories = optionalHeader + 96; break;
@@ -73,8 +83,7 @@ void PeImage::ParseImports(const unsigned char *data, size_t size, size_t option
     default: return;
   }
   if (bytes.U32(countField) < 2 || directories + 16 > uint64_t(optionalHeader) + optionalSize) return;
-  const uint32_t importRva = bytes.U32(directories + 8);
-  if (importRva == 0) return;
+  const uint32_t exportRva = bytes.U32(directories), importRva = bytes.U32(directories + 8);
 
   // The file offset of an address, when it lies in a section's data.
   auto fileOffset = [&](uint32_t rva, uint64_t *offset) {
@@ -91,15 +100,28 @@ void PeImage::ParseImports(const unsigned char *data, size_t size, size_t option
   };
 
   uint64_t descriptor;
-  if (!fileOffset(importRva, &descriptor)) return;
-  for (unsigned i = 0; i < kMostImports && bytes.Has(descriptor, 20); ++i, descriptor += 20) {
-    const uint32_t nameRva = bytes.U32(descriptor + 12);
-    if (nameRva == 0) break;  // the directory ends with an empty descriptor
+  if (importRva != 0 && fileOffset(importRva, &descriptor)) {
+    for (unsigned i = 0; i < kMostImports && bytes.Has(descriptor, 20); ++i, descriptor += 20) {
+      const uint32_t nameRva = bytes.U32(descriptor + 12);
+      if (nameRva == 0) break;  // the directory ends with an empty descriptor
+      uint64_t name;
+      if (!fileOffset(nameRva, &name)) continue;
+      const std::string text = bytes.Name(name);
+      if (!text.empty()) imports.push_back(text);
+    }
+  }
+
+  // The export directory: its name count at 24, the address of its table
+  // of name addresses at 32.
+  uint64_t directory, table;
+  if (exportRva == 0 || !fileOffset(exportRva, &directory) || !bytes.Has(directory, 40)) return;
+  const uint32_t nameCount = bytes.U32(directory + 24);
+  if (!fileOffset(bytes.U32(directory + 32), &table)) return;
+  for (uint32_t i = 0; i < nameCount && i < kMostExports && bytes.Has(table + 4u * i, 4); ++i) {
     uint64_t name;
-    if (!fileOffset(nameRva, &name)) continue;
-    std::string text;
-    while (bytes.Has(name, 1) && data[name] != 0 && text.size() < kLongestName) text += char(data[name++]);
-    if (!text.empty()) imports.push_back(text);
+    if (!fileOffset(bytes.U32(table + 4u * i), &name)) continue;
+    const std::string text = bytes.Name(name);
+    if (!text.empty()) exports.push_back(text);
   }
 }
 

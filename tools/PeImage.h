@@ -1,6 +1,6 @@
 // PeImage: the header facts of a Windows DLL or program file that explain
-// why a loader refuses it: the machine it was built for and the DLLs it
-// imports. Every offset in the file is checked against the file's size, so
+// why a loader refuses it, or binds nothing in it: the machine it was built
+// for, the DLLs it imports and the names it exports. Every offset in the file is checked against the file's size, so
 // a damaged or hostile file gives fewer facts, never a bad read.
 #pragma once
 
@@ -32,6 +32,9 @@ class PeImage {
   // The DLL names of the import directory, in its order; empty when the
   // file imports nothing or its import directory cannot be read.
   const std::vector<std::string> &Imports() const { return imports; }
+  // The names of the export directory, in its (sorted) order; empty when
+  // the file exports nothing by name or its export directory cannot be read.
+  const std::vector<std::string> &Exports() const { return exports; }
 
   // "x86", "x64", "ARM64", ... or "unknown".
   static const char *MachineName(unsigned machine);
@@ -41,9 +44,10 @@ class PeImage {
   static std::string Bitness(unsigned machine);
 
  private:
-  void ParseImports(const unsigned char *bytes, size_t size, size_t optionalHeader, size_t optionalSize,
-                    size_t sections, unsigned sectionCount);
+  void ParseDirectories(const unsigned char *bytes, size_t size, size_t optionalHeader, size_t optionalSize,
+                        size_t sections, unsigned sectionCount);
 
   unsigned machine = 0;
   std::vector<std::string> imports;
+  std::vector<std::string> exports;
 };

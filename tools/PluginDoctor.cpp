@@ -6,6 +6,7 @@
 #include "plugin/PluginRequests.h"
 #include "text/DoubleByte.h"
 #include "text/GlobalText.h"
+#include "text/TextSearch.h"
 #include "tools/PeImage.h"
 
 static const char *Summary(PluginDoctor::Verdict verdict) {
@@ -161,15 +162,20 @@ PluginDoctor::Verdict PluginDoctor::LoadPlugin(const CText &path) {
   // The library's machine decides, not the doctor's: a plug-in the library
   // cannot load is refused from its header, whatever this program could do.
   PeImage image;
-  if (image.Read(file) && image.Machine() != library.machine) {
+  const bool isPe = image.Read(file);
+  // What the header says about the runtime holds whoever loads the file.
+  const std::string runtime = isPe ? CompilerRuntimeAdvice(image.Imports()) : std::string();
+  if (isPe && image.Machine() != library.machine) {
     Say("loading:       refused");
     Say("  " + MachineMismatch(file, image.Machine(), library));
+    if (!runtime.empty()) Say("  " + runtime);
     return kLoaderRefused;
   }
   if (library.machine != PeImage::kOwnMachine) {
     Say("loading:       not tried: this tovra-doctor is a " + PeImage::Bitness(PeImage::kOwnMachine) +
         " program and cannot load the plug-ins of a " + PeImage::Bitness(library.machine) +
         " library; run the tovra-doctor built beside that library");
+    if (!runtime.empty()) Say("  " + runtime);
     return kUsage;
   }
   step = Step::kBringUp;
@@ -219,10 +225,38 @@ void PluginDoctor::EntriesBound(const PluginModule &module) {
   SayEntry("load entry:    ", reinterpret_cast<void *>(module.pfnLoad), "load", "_load");
   SayEntry("unload entry:  ", reinterpret_cast<void *>(module.pfnUnload), "unload", "_unload");
   SayEntry("request entry: ", reinterpret_cast<void *>(module.pfnRequest), "request", "_request");
+  if (!module.pfnLoad || !module.pfnUnload || !module.pfnRequest) SayMangledEntries(module);
   if (!module.pfnRequest)
     Say("  the library needs \"request\" or \"_request\": it frees the plug-in again without calling anything");
   else if (!module.pfnLoad)
     Say("load call:     none, the plug-in has no load entry");
+}
+
+// An entry point that C++ exported under its mangled name is missing only
+// for want of extern "C": say so, and list what the plug-in does export
+// when its request entry is missing.
+void PluginDoctor::SayMangledEntries(const PluginModule &module) {
+  PeImage image;
+  if (!image.Read(platform::GetModuleFilePath(module.hModule))) return;  // natively: no PE file to read
+  const struct {
+    const char *name;
+    bool bound;
+  } entries[] = {{"load", module.pfnLoad != nullptr},
+                 {"unload", module.pfnUnload != nullptr},
+                 {"request", module.pfnRequest != nullptr}};
+  for (const auto &entry : entries) {
+    if (entry.bound) continue;
+    for (const std::string &exported : image.Exports()) {
+      if (CppFunctionName(exported) != entry.name) continue;
+      Say(std::string("  \"") + entry.name + "\" is exported under the C++ name " + Shown(exported.c_str(), exported.size()) +
+          ": declare it extern \"C\" so that it is exported as \"" + entry.name + "\"");
+    }
+  }
+  if (module.pfnRequest) return;
+  std::string list;
+  for (const std::string &exported : image.Exports())
+    list += (list.empty() ? "" : ", ") + Shown(exported.c_str(), exported.size());
+  Say("  the plug-in exports " + (list.empty() ? std::string("no names at all") : list));
 }
 
 void PluginDoctor::LoadCalled(const CText &directory, bool sent, int result) {
@@ -247,6 +281,8 @@ void PluginDoctor::Answered(HGLOBAL block, BlockLength stated, const char *text,
     return;
   }
   answered = true;
+  const char *lineEnd = static_cast<const char *>(std::memchr(text, '\r', length));
+  statusLine.assign(text, lineEnd ? static_cast<size_t>(lineEnd - text) : length);
   SayText("reply", text, length);
   const size_t blockSize = platform::GlobalBlockSize(block);
   const std::string statedText = "the stated length " + std::to_string(stated);
@@ -286,8 +322,7 @@ PluginDoctor::Verdict PluginDoctor::Execute(const CText &callText) {
     return kExecuteRefused;
   }
   if (!accepted) {
-    Say("  refused: the reply does not begin with the status line " + Shown(CText(kAcceptedStatusLine)) +
-        " (letter case aside); the call is replaced by nothing");
+    SayRefusedStatus();
     return kExecuteRefused;
   }
   if (!hasResult) {
@@ -296,7 +331,34 @@ PluginDoctor::Verdict PluginDoctor::Execute(const CText &callText) {
   }
   Say("  accepted");
   Say("Result:        " + Shown(result) + " is what the library puts in the call's place");
+  if (result.Length() == 0) Say("  an empty Result: the call is removed from the text");
   return kWorks;
+}
+
+// Why an EXECUTE reply was refused, and for the statuses a plug-in built on
+// tovra_plugin.h answers, what in its code led there.
+void PluginDoctor::SayRefusedStatus() {
+  static const struct {
+    const char *status;  // the status line's start, after "TOVRA/1.0 "
+    const char *meaning;
+    const char *code;
+  } kKnown[] = {
+      {"204", "\"no content\": it has no value for this call", "tovra_execute returned TOVRA_NO_RESULT"},
+      {"400", "\"bad request\": it refused the call's arguments", "tovra_execute returned TOVRA_BAD_ARGUMENTS"},
+      {"500", "that it failed",
+       "tovra_execute returned TOVRA_FAILED or another status, threw (C++), or a result could not be set"},
+  };
+  for (const auto &known : kKnown) {
+    const std::string expected = std::string(kProtocolToken) + " " + known.status;
+    if (!StartsWithNoCase(statusLine.c_str(), statusLine.size(), expected.c_str(), expected.size()) ||
+        (statusLine.size() > expected.size() && statusLine[expected.size()] != ' '))
+      continue;
+    Say(std::string("  refused: the plug-in answered ") + known.meaning + ", and the call is replaced by nothing");
+    Say(std::string("  in a plug-in built on tovra_plugin.h: ") + known.code);
+    return;
+  }
+  Say("  refused: the reply does not begin with the status line " + Shown(CText(kAcceptedStatusLine)) +
+      " (letter case aside); the call is replaced by nothing");
 }
 
 // Unloads the plug-in as the library does (its unload entry only once its

@@ -63,6 +63,8 @@ class PluginDoctor : private PluginObserver {
   Verdict LoadPlugin(const CText &path);
   void SayEntry(const char *label, void *entry, const char *name, const char *underscoreName);
   void SayVersionRefused();
+  void SayMangledEntries(const PluginModule &module);
+  void SayRefusedStatus();
   Verdict Execute(const CText &callText);
   Verdict Finish(Verdict verdict);
 
@@ -79,4 +81,5 @@ class PluginDoctor : private PluginObserver {
   bool requestBound = false;     // a request entry was among them
   bool answered = false;         // the last request got a reply block
   bool refusalShown = false;     // the version refusal has been said
+  std::string statusLine;        // the first line of the last reply
 };

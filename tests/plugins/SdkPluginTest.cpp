@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Recorder.h"
 #include "support/LibraryUnderTest.h"
 
 namespace {
@@ -53,10 +54,66 @@ TEST_F(SdkPluginTest, SamplePlugInsAnswerThroughTheLibrary) {
       {"echo keeps Shift_JIS bytes", "$tovra[echo,\x83\x5D\x95\x5C]", "\x83\x5D\x95\x5C"},
       {"upper folds letters only", "$tovra[upper,abc-\x83\x61z]", "ABC-\x83\x61Z"},
       {"a refused call gives nothing", "<$tovra[upper,a,b]>", "<>"},
+      {"tally counts each word since its load", "$tovra[tally,apple] $tovra[tally,apple,pear]", "1 2 1"},
+      {"tally without arguments counts the words", "$tovra[tally]", "2"},
+      {"tally tells the directory its load hook got", "$tovra[tally,where]", LibraryUnderTest::Directory()},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(Expand(c.text), OkReply(c.expanded));
+  }
+}
+
+// The events of the hooked plug-in `name` in the recording, one per line.
+static std::string HookEvents(const std::string &name) {
+  std::string events;
+  for (int i = 0; i < RecordedEventCount(); ++i) {
+    const RecordedEvent *e = RecordedEventAt(i);
+    if (name == e->plugin) events += std::string(e->kind) + " " + std::string(e->bytes, e->bytesLength) + "\n";
+  }
+  return events;
+}
+
+// The hooks as the header documents them, in C and in C++: they run at the
+// library's bring-up and unload, and what each status gives.
+TEST_F(SdkPluginTest, HooksWrittenAsDocumentedRunFromCAndCpp) {
+  ASSERT_TRUE(library->IsLoaded());
+  const std::string directory = LibraryUnderTest::Directory();
+  for (const std::string name : {"hookedc", "hookedcpp"}) {
+    SCOPED_TRACE(name);
+    ClearRecording();
+    const std::string call = "$tovra[" + name + ",";
+    EXPECT_EQ(Expand("<" + call + "fine]|" + call + "empty]|" + call + "none]|" + call + "bad]>"),
+              OkReply("<fine|||>"))
+        << "a load hook that returns 0 does not stop the calls";
+    library->unload();
+    EXPECT_EQ(Expand(call + "again]"), OkReply("again")) << "after the host's unload the next call loads it again";
+    EXPECT_EQ(HookEvents(name), "load hook " + directory + "\nunload hook \nload hook " + directory + "\n");
+
+    HMODULE plugin = platform::LoadDynamicLibrary((LibraryUnderTest::Directory() + name).c_str(), 0);
+    ASSERT_NE(plugin, nullptr);
+    auto request =
+        reinterpret_cast<LibraryUnderTest::RequestFunction>(platform::GetLibraryProcAddress(plugin, "request"));
+    ASSERT_NE(request, nullptr);
+    const struct {
+      const char *sentence;
+      const char *argument;
+      std::string reply;
+    } statuses[] = {
+        {"TOVRA_OK without a result set answers an empty Result", "empty", "TOVRA/1.0 200 OK\r\nResult: \r\n\r\n"},
+        {"TOVRA_NO_RESULT answers no content", "none", "TOVRA/1.0 204 No Content\r\n\r\n"},
+        {"TOVRA_BAD_ARGUMENTS answers a bad request", "bad", "TOVRA/1.0 400 Bad Request\r\n\r\n"},
+    };
+    for (const auto &c : statuses) {
+      SCOPED_TRACE(c.sentence);
+      const std::string text = std::string("EXECUTE TOVRA/1.0\r\nArgument0: ") + c.argument + "\r\n\r\n";
+      BlockLength length = static_cast<BlockLength>(text.size());
+      HGLOBAL reply = request(MakeBlock(text), &length);
+      ASSERT_NE(reply, nullptr);
+      EXPECT_EQ(std::string(static_cast<const char *>(reply), static_cast<size_t>(length)), c.reply);
+      platform::FreeGlobalBlock(reply);
+    }
+    platform::FreeDynamicLibrary(plugin);
   }
 }
 

@@ -1,5 +1,6 @@
 // A small PE32 file for the tests: the DOS header, the PE header with the
-// given machine, one section and an import directory naming `imports`.
+// given machine, one section, an import directory naming `imports` and an
+// export directory naming `exports`.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +9,10 @@
 
 // Layout: PE header at 0x40, optional header at 0x58 (224 bytes), the one
 // section's header at 0x138; the section (address 0x1000) lies at file
-// offset 0x200: import descriptors first, the DLL names from 0x300 on.
-inline std::string BuildPe(unsigned machine, const std::vector<std::string> &imports) {
+// offset 0x200: import descriptors first, the export directory at 0x280 and
+// its name table at 0x2B0, the names from 0x300 on.
+inline std::string BuildPe(unsigned machine, const std::vector<std::string> &imports,
+                           const std::vector<std::string> &exports = {}) {
   std::string file(0x400, '\0');
   auto put16 = [&](size_t at, unsigned value) {
     file[at] = char(value & 0xFF);
@@ -39,6 +42,17 @@ inline std::string BuildPe(unsigned machine, const std::vector<std::string> &imp
     put32(0x200 + 20 * i + 12, static_cast<uint32_t>(0x1000 + name - 0x200));
     file.replace(name, imports[i].size(), imports[i]);
     name += imports[i].size() + 1;
+  }
+  if (!exports.empty()) {
+    put32(0x58 + 96, 0x1080);      // export directory address
+    put32(0x58 + 96 + 4, 0x80);    // and size
+    put32(0x280 + 24, static_cast<uint32_t>(exports.size()));
+    put32(0x280 + 32, 0x10B0);     // the table of name addresses
+    for (size_t i = 0; i < exports.size(); ++i) {
+      put32(0x2B0 + 4 * i, static_cast<uint32_t>(0x1000 + name - 0x200));
+      file.replace(name, exports[i].size(), exports[i]);
+      name += exports[i].size() + 1;
+    }
   }
   return file;
 }

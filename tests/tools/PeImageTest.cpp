@@ -31,6 +31,33 @@ TEST(PeImageTest, ReadsTheMachineAndTheImportedDllNames) {
   EXPECT_EQ(image.Imports(), (std::vector<std::string>{"KERNEL32.dll", "dep.dll"}));
 }
 
+TEST(PeImageTest, ReadsTheExportedNamesAndSurvivesADamagedExportDirectory) {
+  const std::vector<std::string> names{"_Z4loadPvl", "_Z7requestPvPl", "unload"};
+  const struct {
+    const char *sentence;
+    std::function<void(std::string *)> damage;
+    std::vector<std::string> exports;
+  } table[] = {
+      {"every name is read in its order", [](std::string *) {}, names},
+      {"a name count beyond the file stops at the file's end", [](std::string *f) { Put32(f, 0x280 + 24, 0x7FFFFFFFu); },
+       names},
+      {"a name table outside every section gives no names", [](std::string *f) { Put32(f, 0x280 + 32, 0x9000); }, {}},
+      {"a name outside every section is skipped", [](std::string *f) { Put32(f, 0x2B0 + 4, 0x9000); },
+       {"_Z4loadPvl", "unload"}},
+      {"an export directory outside every section gives no names", [](std::string *f) { Put32(f, 0x58 + 96, 0x9000); },
+       {}},
+  };
+  for (const auto &c : table) {
+    SCOPED_TRACE(c.sentence);
+    std::string file = BuildPe(0x8664, {"KERNEL32.dll"}, names);
+    c.damage(&file);
+    PeImage image;
+    ASSERT_TRUE(ParseExactly(file, file.size(), &image));
+    EXPECT_EQ(image.Exports(), c.exports);
+    EXPECT_EQ(image.Imports(), (std::vector<std::string>{"KERNEL32.dll"})) << "the imports are read all the same";
+  }
+}
+
 TEST(PeImageTest, AFileCutAnywhereGivesFewerFactsAndNoBadRead) {
   const std::string file = BuildPe(0x8664, {"KERNEL32.dll", "dep.dll"});
   for (size_t size = 0; size <= file.size(); ++size) {

@@ -68,8 +68,9 @@ const unsigned kOtherMachine = PeImage::Is64BitMachine(PeImage::kOwnMachine) ? P
                                                                               : PeImage::kMachineX64;
 
 // A built DLL with its header's Machine field set to `machine`. Natively,
-// where no PE file is built, a bare PE header stands in.
-std::string WithMachine(const std::string &builtPath, unsigned machine) {
+// where no PE file is built, a bare PE header with `imports` stands in.
+std::string WithMachine(const std::string &builtPath, unsigned machine,
+                        const std::vector<std::string> &imports = {}) {
 #ifdef _WIN32
   std::string image = ReadBytes(builtPath);
   const uint32_t header = static_cast<unsigned char>(image[0x3C]) | static_cast<unsigned char>(image[0x3D]) << 8;
@@ -77,8 +78,18 @@ std::string WithMachine(const std::string &builtPath, unsigned machine) {
   image[header + 5] = static_cast<char>(machine >> 8);
   return image;
 #else
-  return BuildPe(machine, {});
+  return BuildPe(machine, imports);
 #endif
+}
+
+// `image` with every `name` in it replaced by `replacement` and zero bytes
+// after it, to the same length.
+std::string Renamed(std::string image, const std::string &name, const std::string &replacement) {
+  std::string padded = replacement;
+  padded.resize(name.size(), '\0');
+  for (size_t at = image.find(name); at != std::string::npos; at = image.find(name, at))
+    image.replace(at, name.size(), padded);
+  return image;
 }
 
 class ToolsTest : public ::testing::Test {
@@ -100,11 +111,12 @@ class ToolsTest : public ::testing::Test {
     WriteBytes(other + "tovracaller" + kExt, WithMachine(bin + "tovracaller" + kExt, kOtherMachine));
     WriteBytes(other + "OTHER" + kExt, WithMachine(bin + "ok" + kExt, kOtherMachine));
     WriteBytes(other + "OWN" + kExt, WithMachine(bin + "ok" + kExt, PeImage::kOwnMachine));
-    std::string departed = ok;
     const std::string recorder = std::string("tovra_recorder") + kExt;
-    for (size_t at = departed.find(recorder); at != std::string::npos; at = departed.find(recorder, at))
-      departed.replace(at, recorder.size(), std::string("tovra_departed") + kExt);
-    WriteBytes(cases + "NODEP" + kExt, departed);
+    WriteBytes(cases + "NODEP" + kExt, Renamed(ok, recorder, std::string("tovra_departed") + kExt));
+    // As a C++ plug-in linked without -static imports its runtime.
+    WriteBytes(cases + "NORUNTIME" + kExt, Renamed(ok, recorder, std::string("libstdc++-6") + kExt));
+    WriteBytes(cases + "OTHERRT" + kExt, WithMachine(cases + "NORUNTIME" + kExt, kOtherMachine, {"libstdc++-6.dll"}));
+    WriteBytes(cases + "TEXT" + kExt, "not a library\n");
 #ifdef _WIN32
     // Beside the plug-in, where the Windows loader does not look for it.
     fs::copy_file(bin + "tovra_recorder.dll", cases + "tovra_departed.dll");
@@ -213,8 +225,36 @@ TEST_F(ToolsTest, DoctorSaysWhatHappensAtEachStepAndWhyAPluginFails) {
       {"a version reply of TOVRA/1.1 is refused after the load call", "tovra-doctor", {"v11"}, "", 8,
        {"load call:", "    \"TOVRA/1.1 200 OK\\r\\n\"", "refused: the reply does not begin with \"TOVRA/1.0\"",
         "unload call:   unload()"}, {}, {"EXECUTE"}},
-      {"an EXECUTE reply with status 204 splices nothing", "tovra-doctor", {"x204", "a"}, "", 9,
-       {"    \"TOVRA/1.0 204 No Content\\r\\n\"", "refused: the reply does not begin with the status line"}, {}, {}},
+      {"an EXECUTE reply with status 204 is said to be no content", "tovra-doctor", {"x204", "a"}, "", 9,
+       {"    \"TOVRA/1.0 204 No Content\\r\\n\"",
+        "refused: the plug-in answered \"no content\": it has no value for this call, and the call is replaced by "
+        "nothing",
+        "in a plug-in built on tovra_plugin.h: tovra_execute returned TOVRA_NO_RESULT"}, {}, {}},
+      {"an SDK plug-in's TOVRA_NO_RESULT is said to be no content", "tovra-doctor", {"hookedc", "none"}, "", 9,
+       {"answered \"no content\"", "tovra_execute returned TOVRA_NO_RESULT"}, {}, {}},
+      {"an SDK plug-in's TOVRA_BAD_ARGUMENTS is said to be a bad request", "tovra-doctor", {"hookedc", "bad"}, "",
+       9, {"answered \"bad request\"", "tovra_execute returned TOVRA_BAD_ARGUMENTS"}, {}, {}},
+      {"a reply with another status is refused for its status line", "tovra-doctor", {"xreason", "a"}, "", 9,
+       {"refused: the reply does not begin with the status line"}, {}, {"tovra_plugin.h"}},
+      {"an SDK plug-in returning TOVRA_OK without a result splices an empty Result", "tovra-doctor",
+       {"hookedc", "empty"}, "", 0,
+       {"    \"Result: \\r\\n\"", "Result:        \"\" is what the library puts in the call's place",
+        "an empty Result: the call is removed from the text", "(exit 0)"}, {}, {}},
+      {"the C++ sample with both hooks works", "tovra-doctor", {"tally", "a", "b", "a"}, "", 0,
+       {"load entry:    found as \"load\"", "unload entry:  found as \"unload\"", "Result:        \"1 1 2\"",
+        "unload call:   unload()"}, {}, {}},
+      {"the echo sample works", "tovra-doctor", {"echo", "a", "b"}, "", 0, {"Result:        \"a,b\""}, {}, {}},
+      {"the upper sample works", "tovra-doctor", {"upper", "abc"}, "", 0, {"Result:        \"ABC\""}, {}, {}},
+      {"C++ entry points without extern \"C\" are named as such", "tovra-doctor", {"mangled"}, "", 7,
+       {"request entry: not exported",
+#ifdef _WIN32
+        "\"load\" is exported under the C++ name \"_Z4loadPvl\": declare it extern \"C\" so that it is exported as "
+        "\"load\"",
+        "\"unload\" is exported under the C++ name \"_Z6unloadv\"",
+        "\"request\" is exported under the C++ name \"_Z7requestPvPl\"",
+        "the plug-in exports \"_Z4loadPvl\", \"_Z6unloadv\", \"_Z7requestPvPl\""
+#endif
+       }, {}, {"load call:"}},
       {"an accepted reply without Result splices nothing", "tovra-doctor", {"xnoresult", "a"}, "", 10,
        {"    \"Value: {a}\\r\\n\"", "no Result header"}, {}, {}},
       {"a stated length beyond the reply block is read no further than the block", "tovra-doctor", {"xbeyond", "a"},
@@ -237,6 +277,29 @@ TEST_F(ToolsTest, DoctorSaysWhatHappensAtEachStepAndWhyAPluginFails) {
 #endif
        },
        {}, {}},
+      {"a plug-in whose C++ runtime DLL is missing names it and says how to need none", "tovra-doctor",
+       {"--dll", dll, "noruntime"}, "", 6,
+       {"loading:       failed",
+#ifdef _WIN32
+        "it imports libstdc++-6.dll, which the loader cannot find (a DLL of the compiler's runtime: link the plug-in "
+        "with -static and it needs none)"
+#else
+        "it needs libstdc++-6.so, which the loader cannot find"
+#endif
+       }, {}, {"%1"}},
+      {"a plug-in of the other bitness that imports the C++ runtime is told both", "tovra-doctor",
+       {"--dll", dll, "otherrt"}, "", 6,
+       {"loading:       refused", "is a " + PeImage::Bitness(kOtherMachine) + " DLL",
+        ": build it for " + OwnBitness(),
+        "it imports libstdc++-6.dll of the compiler's runtime, which hosts do not carry: link the plug-in with "
+        "-static"}, {}, {}},
+      {"a file that is no library is refused with the loader's words, inserts filled in", "tovra-doctor",
+       {"--dll", dll, "text"}, "", 6,
+       {"loading:       failed", "the loader refuses " + cases + "TEXT" + kExt
+#ifdef _WIN32
+        , "TEXT.dll is not a Windows DLL"
+#endif
+       }, {}, {"%1"}},
       {"the doctor calls unload once, after the one call", "tovra-doctor", {"counter"}, "", 0,
        {"Result:        \"1\""}, {"counter: load\ncounter: unload after 1 calls\n"}, {}},
   });

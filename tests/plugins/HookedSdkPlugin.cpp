@@ -1,0 +1,2 @@
+// The hooked SDK plug-in's source, compiled as C++.
+#include "HookedSdkPlugin.c"
