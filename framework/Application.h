@@ -52,6 +52,28 @@ class CApplication : public CModule {
   // FALSE for null; otherwise the window becomes the main window.
   BOOL SetMainWindow(CWnd *window);
 
+#ifdef _WIN32
+  // Windowed programs (WindowedApplication.cpp).
+  // Shows and updates the main window, if any; -1 means showCommand.
+  void ShowMainWindow(int command);
+  // The idle list: FALSE for null and for a window without a bound CWnd.
+  BOOL AddWindow(CWnd *window);
+  BOOL RemoveWindow(CWnd *window);
+  // The message loop with idle processing; returns OnDetach(), whose base
+  // gives the WM_QUIT code. Returns at once without a main window.
+  int Run();
+  // Dispatches what is queued, stopping without a main window or at
+  // WM_QUIT, which stays for the loop that runs.
+  void PumpPendingMessages();
+  // The same for `milliseconds`, polling an empty queue.
+  void PumpMessagesFor(DWORD milliseconds);
+  // MessageBoxA captioned with the application's name, in front.
+  int ShowMessage(const char *text, UINT type);
+  // TRUE when the program should not go on: another instance holds the
+  // named mutex, or it could not be made (said in a message box).
+  BOOL CheckSingleInstance(const char *mutexName);
+#endif
+
   CWnd *mainWindow = nullptr;  // not owned
   CText reservedText;
   CText helpFilePath;  // the host executable's file name with ".hlp"
@@ -63,6 +85,14 @@ class CApplication : public CModule {
   int exitCode = 0;
   CPointerArray<CWnd> windowList;  // windows that get idle calls; not owned
   int userValue = 0;
+
+#ifdef _WIN32
+ private:
+  enum class PumpTurn { Dispatched, Empty, Stop };
+  PumpTurn PumpOneMessage();
+
+  BOOL anotherInstance = FALSE;  // the answer of the last single-instance check
+#endif
 };
 
 // The current application, or null when none exists.
@@ -93,4 +123,11 @@ void PurgeTemporaryObjects();
 BOOL IsWin9x98OrLater();
 BOOL IsWin95();
 BOOL IsWinNT5OrLater();
+
+// The current application's ShowMessage; 0 without an application.
+int ShowMessage(const char *text, UINT type);
+// Registers a class whose procedure is CWnd::SharedWindowProcedure, in the
+// application's module; TRUE also when the class exists already.
+BOOL RegisterWindowClass(const char *className, UINT style, HICON icon, HICON smallIcon, HCURSOR cursor,
+                         HBRUSH background);
 #endif

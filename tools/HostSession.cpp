@@ -83,6 +83,10 @@ void HostSession::Close() {
   library = nullptr;
 }
 
+void HostSession::UnloadPlugins() {
+  if (library) unloadEntry();
+}
+
 std::string HostSession::DefaultLibraryPath() {
   return DirectoryOf(platform::GetModuleFilePath(platform::GetExecutableModule())) + kLibraryFileName;
 }

@@ -26,6 +26,9 @@ class HostSession {
 
   // Calls unload and frees the library; done by the destructor too.
   void Close();
+  // Calls unload and keeps the library: its plug-ins are freed and load
+  // again on their next call.
+  void UnloadPlugins();
 
   // The library's file name beside the running program.
   static std::string DefaultLibraryPath();

@@ -6,12 +6,17 @@
 #include "framework/gui/DIBSection.h"
 #include "framework/gui/Surface.h"
 #include "framework/gui/Temporary.h"
+#include "framework/gui/Wnd.h"
 
 namespace {
 
 HWND CheckedWindow(HWND window) {
   if (!::IsWindow(window)) throw std::invalid_argument("not a window");
   return window;
+}
+
+HWND HandleOf(CWnd *window) {
+  return window ? window->GetHandle() : nullptr;
 }
 
 }  // namespace
@@ -86,6 +91,8 @@ CPaintDC::CPaintDC(HWND window) : window(CheckedWindow(window)) {
   handle = ::BeginPaint(window, &paint);
 }
 
+CPaintDC::CPaintDC(CWnd *window) : CPaintDC(HandleOf(window)) {}
+
 CPaintDC::~CPaintDC() {
   ::EndPaint(window, &paint);
 }
@@ -94,6 +101,8 @@ CClientDC::CClientDC(HWND window) : window(CheckedWindow(window)) {
   handle = ::GetDC(window);
 }
 
+CClientDC::CClientDC(CWnd *window) : CClientDC(HandleOf(window)) {}
+
 CClientDC::~CClientDC() {
   if (handle) ::ReleaseDC(window, handle);
 }
@@ -101,6 +110,8 @@ CClientDC::~CClientDC() {
 CWindowDC::CWindowDC(HWND window) : window(CheckedWindow(window)) {
   handle = ::GetWindowDC(window);
 }
+
+CWindowDC::CWindowDC(CWnd *window) : CWindowDC(HandleOf(window)) {}
 
 CWindowDC::~CWindowDC() {
   if (handle) ::ReleaseDC(window, handle);

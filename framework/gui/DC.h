@@ -25,6 +25,7 @@
 #include "platform/Platform.h"
 
 class CDIBSection;
+class CWnd;
 
 class CDC : public CObject {
  public:
@@ -80,10 +81,12 @@ class CMemoryDC : public CAcquiredDC {
 };
 
 // The window DCs throw std::invalid_argument, acquiring nothing, for a
-// handle that is not a window.
+// handle that is not a window (and for a CWnd that holds none).
 class CPaintDC : public CAcquiredDC {
  public:
   explicit CPaintDC(HWND window);
+  // The object's window; a null object counts as a null handle.
+  explicit CPaintDC(CWnd *window);
   ~CPaintDC() override;
   const PAINTSTRUCT &GetPaintStruct() const { return paint; }
 
@@ -95,6 +98,8 @@ class CPaintDC : public CAcquiredDC {
 class CClientDC : public CAcquiredDC {
  public:
   explicit CClientDC(HWND window);
+  // The object's window; a null object counts as a null handle.
+  explicit CClientDC(CWnd *window);
   ~CClientDC() override;
 
  protected:
@@ -104,6 +109,8 @@ class CClientDC : public CAcquiredDC {
 class CWindowDC : public CAcquiredDC {
  public:
   explicit CWindowDC(HWND window);
+  // The object's window; a null object counts as a null handle.
+  explicit CWindowDC(CWnd *window);
   ~CWindowDC() override;
 
  protected:

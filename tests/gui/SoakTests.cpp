@@ -2,9 +2,11 @@
 // handle an object made must be gone right after the object, the DCs a
 // window hands out must come back, and making objects must still work at
 // the end. Wine's handle tables are finite, so a leak of one handle a cycle
-// would show as a failure to create. The window the DCs are taken from is
-// made anew every 100 cycles (a window costs more than all the rest of a
-// cycle), and the icons are monochrome for the same reason.
+// would show as a failure to create. The window the DCs are taken from and
+// the window with a region are made anew every 100 cycles (a top-level
+// window, or setting a region, costs more than all the rest of a cycle),
+// and the icons are monochrome for the same reason; each cycle's own window
+// is a child.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -17,6 +19,7 @@
 #include "framework/gui/Icon.h"
 #include "framework/gui/Menu.h"
 #include "framework/gui/Surface.h"
+#include "framework/gui/Wnd.h"
 
 namespace {
 
@@ -28,6 +31,7 @@ struct Leftovers {
   std::vector<HGDIOBJ> gdiObjects;
   std::vector<HICON> icons;
   std::vector<HMENU> menus;
+  std::vector<HWND> windows;
   // The first handle found still alive, as a description.
   std::string FirstAlive() const {
     for (HGDIOBJ object : gdiObjects)
@@ -36,6 +40,8 @@ struct Leftovers {
       if (IconExists(icon)) return "icon";
     for (HMENU menu : menus)
       if (::IsMenu(menu)) return "menu";
+    for (HWND window : windows)
+      if (::IsWindow(window)) return "window";
     return "";
   }
 };
@@ -48,7 +54,9 @@ void HoldGdiObject(Handle object, Leftovers *left) {
   left->gdiObjects.push_back(object);
 }
 
-void OneCycle(HWND window, Leftovers *left, std::set<HDC> *windowDCs) {
+const char kSoakClass[] = "TovraSoakWindow";
+
+void OneCycle(HWND window, HWND shaped, Leftovers *left, std::set<HDC> *windowDCs) {
   LOGFONTA logFont = {};
   logFont.lfHeight = 12;
   HoldGdiObject<CFont>(::CreateFontIndirectA(&logFont), left);
@@ -112,10 +120,27 @@ void OneCycle(HWND window, Leftovers *left, std::set<HDC> *windowDCs) {
     left->menus.push_back(menu.GetHandle());
     left->menus.push_back(popup.GetHandle());
   }
+  {
+    // A child window made by its object, and a window with a region
+    // subclassed by a second object that hands out a copy of the region and
+    // whose destruction puts the window's procedure back.
+    CWnd child;
+    child.CreateEx(kSoakClass, "", WS_CHILD, 0, 0, 0, 20, 20, window, nullptr, nullptr);
+    CWnd subclass;
+    subclass.Attach(shaped);
+    subclass.Subclass();
+    CWnd::Wrap(shaped);
+    CRgn *region = subclass.GetWindowRegion();
+    left->gdiObjects.push_back(region ? region->GetHandle() : nullptr);
+    left->windows.push_back(child.GetHandle());
+    child.Destroy();
+  }
   PurgeTemporaryObjects();
 }
 
 TEST(Soak, TenThousandCyclesOfEveryClassLeaveNoHandleBehindAndCreationStillSucceeds) {
+  CApplication application;
+  ASSERT_TRUE(RegisterWindowClass(kSoakClass, 0, nullptr, nullptr, nullptr, nullptr));
   std::set<HDC> windowDCs;
   for (int round = 0; round < kCycles / kCyclesPerWindow; ++round) {
     HWND windowHandle;
@@ -123,9 +148,11 @@ TEST(Soak, TenThousandCyclesOfEveryClassLeaveNoHandleBehindAndCreationStillSucce
       TestWindow window;
       windowHandle = window.Get();
       ASSERT_NE(windowHandle, nullptr) << "round " << round;
+      TestWindow shaped;
+      ASSERT_TRUE(::SetWindowRgn(shaped.Get(), ::CreateRectRgn(0, 0, 10, 10), FALSE));
       for (int cycle = 0; cycle < kCyclesPerWindow; ++cycle) {
         Leftovers left;
-        OneCycle(windowHandle, &left, &windowDCs);
+        OneCycle(windowHandle, shaped.Get(), &left, &windowDCs);
         std::string alive = left.FirstAlive();
         ASSERT_EQ(alive, "") << "still alive after cycle " << round * kCyclesPerWindow + cycle;
       }
@@ -146,6 +173,10 @@ TEST(Soak, TenThousandCyclesOfEveryClassLeaveNoHandleBehindAndCreationStillSucce
   CMenu menu;
   EXPECT_TRUE(menu.CreatePopupMenu());
   menu.DestroyMenu();
+  CWnd window;
+  EXPECT_TRUE(window.CreateEx(kSoakClass, "last", WS_POPUP, 0, 0, 0, 20, 20, nullptr, nullptr, nullptr));
+  EXPECT_TRUE(window.Destroy());
+  EXPECT_TRUE(CWnd::WindowMap.empty()) << "a binding outlived its window";
 }
 
 }  // namespace

@@ -1,0 +1,49 @@
+// Windows only: a program beside the test program run as a child process.
+// The destructor ends a child that is still running, so a failed test
+// leaves no process behind.
+#pragma once
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <string>
+
+#include "support/TestLibraries.h"
+
+class ChildProcess {
+ public:
+  // Starts `program` (a file name beside the test program) with the
+  // arguments written as they go on its command line.
+  ChildProcess(const std::string &program, const std::string &arguments) {
+    std::string command = "\"" + TestDirectory() + program + "\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+      process = PROCESS_INFORMATION();
+  }
+  ChildProcess(const ChildProcess &) = delete;
+  ChildProcess &operator=(const ChildProcess &) = delete;
+  ~ChildProcess() {
+    if (!process.hProcess) return;
+    if (::WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) ::TerminateProcess(process.hProcess, 99);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+  }
+
+  bool Started() const { return process.hProcess != nullptr; }
+  DWORD Id() const { return process.dwProcessId; }
+  // The exit code once the child has ended within `milliseconds`; 1000 when
+  // it never started, 1001 when it is still running.
+  DWORD Wait(DWORD milliseconds) {
+    if (!process.hProcess) return 1000;
+    if (::WaitForSingleObject(process.hProcess, milliseconds) != WAIT_OBJECT_0) return 1001;
+    DWORD code = 1001;
+    ::GetExitCodeProcess(process.hProcess, &code);
+    return code;
+  }
+
+ private:
+  PROCESS_INFORMATION process = {};
+};
+
+#endif

@@ -1,0 +1,47 @@
+// ConsoleWindow: the console's main window. An edit line takes the String
+// text; Send (the menu, or Enter in the edit line) passes it through the
+// tovracaller library and the reply view below shows what came back.
+// Unload plug-ins calls the library's unload; Exit closes the window.
+#pragma once
+
+#include <string>
+
+#include "framework/gui/GdiObjects.h"
+#include "framework/gui/Menu.h"
+#include "framework/gui/Wnd.h"
+#include "tools/HostSession.h"
+#include "tools/tovra-console/ReplyView.h"
+
+// The edit line, subclassed so that Enter sends the text.
+class EditLine : public CWnd {
+ public:
+  void OnKey(UINT virtualKey, UINT repeatCount, UINT flags) override;
+};
+
+class ConsoleWindow : public CWnd {
+ public:
+  static const char kClassName[];
+  enum Command { kSend = 100, kUnload = 101, kExit = 102 };
+  enum Child { kEditLine = 200, kReply = 201 };
+
+  explicit ConsoleWindow(HostSession *session) : session(session) {}
+
+  BOOL Create(const std::string &startText);
+  // Sends the edit line's text and shows the reply.
+  void Send();
+
+  BOOL OnCreate(CREATESTRUCTA *create) override;
+  void OnSize(UINT type, int width, int height) override;
+  void OnCommand(UINT identifier, UINT notifyCode) override;
+  // Keeps Send grayed while the edit line is empty.
+  BOOL OnIdle() override;
+
+ private:
+  HostSession *session;  // not owned
+  std::string startText;
+  bool sendEnabled = true;
+  CFont font;
+  CMenu menu;
+  EditLine editLine;
+  ReplyView reply;
+};
