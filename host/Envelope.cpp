@@ -14,15 +14,21 @@ const char kNoContentReply[] = "VORDEL/2.0 204 No Content\r\n\r\n";
 static const char kOkReplyHead[] = "VORDEL/2.0 200 OK\r\nString: ";
 static const char kOkReplyTail[] = "\r\nCharset: Shift_JIS\r\n\r\n";
 
+// One pass over the lines: the request line decides first, then the header
+// rule is tried on every line, the request line included (beginning with
+// EXECUTE, it never is the String header).
 bool FindStringValue(const char *requestText, size_t length, const char **value, size_t *valueLength) {
-  bool accepted = false;
+  bool sawRequestLine = false, accepted = false, found = false;
   ForEachField(requestText, length, "\r\n", 2, 1, [&](const char *line, size_t lineLength) {
-    accepted = StartsWithNoCase(line, lineLength, "EXECUTE", 7);
-    return false;  // the request line alone decides
+    if (!sawRequestLine) {
+      sawRequestLine = true;
+      accepted = StartsWithNoCase(line, lineLength, "EXECUTE", 7);
+      if (!accepted) return false;
+    }
+    found = HeaderValueOf(line, lineLength, "String", 6, value, valueLength);
+    return !found;
   });
-  // The request line is tested for the header like any other line; beginning
-  // with EXECUTE, it never is one.
-  return accepted && FindHeader(requestText, length, "String", value, valueLength);
+  return accepted && found;
 }
 
 HGLOBAL NewOkReplyBlock(const char *text, size_t length, BlockLength *replyLength) {

@@ -63,6 +63,29 @@ int PluginModule::CallLoad() {
   return result;
 }
 
+// Inlined into both exchanges: it runs once for every call in a text.
+__attribute__((always_inline)) inline bool PluginModule::SendText(const char *text, size_t count, AnswerReader read,
+                                                              void *reader) {
+  BlockLength length = 0;
+  HGLOBAL block = CopyTextToGlobal(text, count, &length);
+  if (observer) observer->Sending(text, count, block != nullptr);
+  if (!block) return false;  // the block, had it been sent, is the plug-in's
+  HGLOBAL answer = pfnRequest(block, &length);
+  if (!answer) {
+    if (observer) observer->Answered(nullptr, length, "", 0);
+    return false;
+  }
+  struct FreeOnExit {
+    HGLOBAL block;
+    ~FreeOnExit() { platform::FreeGlobalBlock(block); }
+  } freeAnswer{answer};
+  const char *answerText = static_cast<const char *>(answer);
+  const size_t answerLength = GlobalTextLength(answer, length);
+  if (observer) observer->Answered(answer, length, answerText, answerLength);
+  read(reader, answerText, answerLength);
+  return true;
+}
+
 BOOL PluginModule::CheckVersion(const char *expected) {
   CText reply;
   const AnswerReader keep = [](void *reader, const char *text, size_t length) {
@@ -87,23 +110,3 @@ BOOL PluginModule::ExchangeWith(const char *requestText, size_t length, AnswerRe
   return SendText(requestText, length, check, &accepted) && accepted.accepted;
 }
 
-bool PluginModule::SendText(const char *text, size_t count, AnswerReader read, void *reader) {
-  BlockLength length = 0;
-  HGLOBAL block = CopyTextToGlobal(text, count, &length);
-  if (observer) observer->Sending(text, count, block != nullptr);
-  if (!block) return false;  // the block, had it been sent, is the plug-in's
-  HGLOBAL answer = pfnRequest(block, &length);
-  if (!answer) {
-    if (observer) observer->Answered(nullptr, length, "", 0);
-    return false;
-  }
-  struct FreeOnExit {
-    HGLOBAL block;
-    ~FreeOnExit() { platform::FreeGlobalBlock(block); }
-  } freeAnswer{answer};
-  const char *answerText = static_cast<const char *>(answer);
-  const size_t answerLength = GlobalTextLength(answer, length);
-  if (observer) observer->Answered(answer, length, answerText, answerLength);
-  read(reader, answerText, answerLength);
-  return true;
-}

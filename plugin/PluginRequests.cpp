@@ -57,24 +57,6 @@ void ExecuteRequest::Append(const char *bytes, size_t length) {
   overflow.Append(bytes, length);
 }
 
-bool ParseCall(const char *callText, size_t length, const char **name, size_t *nameLength,
-               ExecuteRequest *request, CTextArray *arguments) {
-  *name = nullptr;
-  ForEachField(callText, length, ",", 1, 1, [&](const char *field, size_t fieldLength) {
-    if (!*name) {
-      *name = field;
-      *nameLength = fieldLength;
-    } else {
-      request->AddArgument(field, fieldLength);
-      if (arguments) arguments->Add(CText(field, fieldLength));
-    }
-    return true;
-  });
-  if (!*name) return false;
-  request->Finish();
-  return true;
-}
-
 bool FindResult(const char *reply, size_t length, const char **value, size_t *valueLength) {
   // The status line is whole and ASCII, so it is the first line and no
   // Result line: the search starts after it.

@@ -42,8 +42,29 @@ class ExecuteRequest {
 // where it lies; the others go into `request` as its arguments, numbered
 // from 0, and are also added to `arguments` when it is not null. The request
 // is finished. False, with nothing added, when the call names no plug-in.
-bool ParseCall(const char *callText, size_t length, const char **name, size_t *nameLength,
-               ExecuteRequest *request, CTextArray *arguments = nullptr);
+// Inline: it runs once for every call in a text.
+inline bool ParseCall(const char *callText, size_t length, const char **name, size_t *nameLength,
+                      ExecuteRequest *request, CTextArray *arguments = nullptr) {
+  // The name is kept in locals while the fields are visited: written through
+  // the out-parameters, it would be stored and reloaded around every field.
+  const char *first = nullptr;
+  size_t firstLength = 0;
+  ForEachField(callText, length, ",", 1, 1, [&](const char *field, size_t fieldLength) {
+    if (!first) {
+      first = field;
+      firstLength = fieldLength;
+    } else {
+      request->AddArgument(field, fieldLength);
+      if (arguments) arguments->Add(CText(field, fieldLength));
+    }
+    return true;
+  });
+  if (!first) return false;
+  *name = first;
+  *nameLength = firstLength;
+  request->Finish();
+  return true;
+}
 
 // The Result value of a reply that Exchange accepted (it begins with the
 // status line), pointed to where it lies; false when there is none.
