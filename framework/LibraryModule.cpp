@@ -14,7 +14,16 @@ BOOL CLibraryModule::Load(const char *path, DWORD flags) {
     platform::FreeDynamicLibrary(module);
     return FALSE;
   }
-  if (!OnAttach()) {
+  // A bring-up that throws (out of memory) is taken back like one that
+  // refuses, so no half-attached library stays behind to be called later.
+  bool attached;
+  try {
+    attached = OnAttach();
+  } catch (...) {
+    Unload();
+    throw;
+  }
+  if (!attached) {
     Unload();
     return FALSE;
   }

@@ -17,8 +17,9 @@ class CLibraryModule : public CModule {
   BOOL Attach(HINSTANCE module) override;
   // Loads the library at `path` and brings it up: Attach, then OnAttach. When
   // OnAttach refuses, the library is unloaded again (OnDetach runs) and the
-  // result is FALSE. A missing library runs no hook. A handle already held
-  // is not looked at: call Load on a detached module.
+  // result is FALSE; when OnAttach throws, the library is unloaded the same
+  // way and the exception goes on. A missing library runs no hook. A handle
+  // already held is not looked at: call Load on a detached module.
   virtual BOOL Load(const char *path, DWORD flags);
 
   // Runs OnDetach, frees the library and clears the handle; returns the

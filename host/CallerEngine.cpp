@@ -51,6 +51,33 @@ static PluginModule *ModuleForName(const char *written, size_t length) {
   return module;
 }
 
+// Appends text to the expansion without letting it complete a CR LF pair,
+// which would end the reply's one String line early: the host's value holds
+// no such pair, but a call that leaves nothing can bring a CR before it and
+// an LF after it together. Such an LF becomes a space.
+static void AppendText(CText *output, const char *text, size_t length) {
+  const size_t end = output->Length();
+  if (length > 0 && text[0] == '\n' && end > 0 && (*output)[end - 1] == '\r') {
+    output->Append(" ", 1);
+    ++text;
+    --length;
+  }
+  output->Append(text, length);
+}
+
+// Appends a Result value, which goes into the reply's one String line: its
+// lone CR and LF bytes (never part of a double-byte character) become spaces,
+// as plug-ins built on the SDK write them.
+static void AppendResult(CText *output, const char *value, size_t length) {
+  size_t start = 0;
+  for (size_t i = 0; i < length; ++i) {
+    if (value[i] != '\r' && value[i] != '\n') continue;
+    output->Append(value + start, i - start).Append(" ", 1);
+    start = i + 1;
+  }
+  output->Append(value + start, length - start);
+}
+
 // Appends the result of one call (the `length` bytes between "$tovra[" and
 // "]") to `output`; a call that fails in any way leaves nothing. The fields
 // are read where they lie: the arguments go straight into the plug-in
@@ -73,7 +100,7 @@ static void CarryOutCall(const char *callText, size_t length, CText *output) {
   module->Exchange(request.Text(), request.Length(), [output](const char *answer, size_t answerLength) {
     const char *result;
     size_t resultLength;
-    if (FindResult(answer, answerLength, &result, &resultLength)) output->Append(result, resultLength);
+    if (FindResult(answer, answerLength, &result, &resultLength)) AppendResult(output, result, resultLength);
   });
 }
 
@@ -83,10 +110,10 @@ void CallerEngine::ExpandCalls(const char *value, size_t length, CText *output) 
   for (;;) {
     const char *call = FindTextN(rest, restLength, kCallMarker, kCallMarkerLength);
     if (!call) {
-      output->Append(rest, restLength);
+      AppendText(output, rest, restLength);
       return;
     }
-    output->Append(rest, static_cast<size_t>(call - rest));
+    AppendText(output, rest, static_cast<size_t>(call - rest));
     const char *callText = call + kCallMarkerLength;
     const size_t available = restLength - static_cast<size_t>(callText - rest);
     const char *close = FindChar(callText, available, ']');

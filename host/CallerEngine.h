@@ -18,7 +18,9 @@ class CallerEngine {
   // the block.
   HGLOBAL HandleRequest(const char *requestText, size_t length, BlockLength *replyLength, bool *leavesBlockToHost);
   // Appends the counted String value to `output` with every plug-in call
-  // replaced by its result.
+  // replaced by its result. What it appends never holds a CR LF pair: CR and
+  // LF in a result, and an LF that would follow a CR across a call that left
+  // nothing, become spaces.
   void ExpandCalls(const char *value, size_t length, CText *output);
   // Unloads every loaded plug-in; the registry keeps its entries. Always 1.
   int HandleUnload();

@@ -20,16 +20,29 @@
 #include <cstdlib>
 
 #ifdef TOVRA_OBSERVE_BLOCKS
-// Test builds only: a test that loads the library sets this variable in the
-// library's own copy of the seam (found by name) and so sees every global
-// block the library frees, as the Windows tests do by redirecting the
-// library's GlobalFree import.
+// Test builds only: a test that loads the library sets these variables in the
+// library's own copy of the seam (found by name). The first sees every global
+// block the library frees; the second is asked before every global block
+// (kind 0) and process-heap block (kind 1) the library allocates, and a 0
+// from it makes that allocation fail. The Windows tests do the same by
+// redirecting the library's imports.
 extern "C" __attribute__((visibility("default"))) void (*tovra_global_free_observer)(void *block) = nullptr;
+extern "C" __attribute__((visibility("default"))) int (*tovra_allocation_gate)(int kind) = nullptr;
 #endif
 
 namespace platform {
 
+// False when a test build's gate refuses this allocation.
+static bool MayAllocate(int kind) {
+#ifdef TOVRA_OBSERVE_BLOCKS
+  return !tovra_allocation_gate || tovra_allocation_gate(kind);
+#else
+  return true;
+#endif
+}
+
 HGLOBAL AllocGlobalBlock(size_t bytes) {
+  if (!MayAllocate(0)) return nullptr;
   return std::calloc(bytes ? bytes : 1, 1);
 }
 
@@ -45,6 +58,7 @@ size_t GlobalBlockSize(HGLOBAL block) {
 }
 
 void *ProcessHeapAllocate(size_t bytes) {
+  if (!MayAllocate(1)) return nullptr;
   return std::calloc(bytes ? bytes : 1, 1);
 }
 

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <new>
 #include <vector>
 
 
@@ -14,11 +15,13 @@ const std::string kLibraryA = TestLibraryPath("framework_testlib_a");
 const std::string kLibraryB = TestLibraryPath("framework_testlib_b");
 const std::string kMissing = TestDirectory() + "no_such_library_here.dll";
 
-// Counts its hooks; OnAttach refuses while `refuse` is set.
+// Counts its hooks; OnAttach refuses while `refuse` is set and throws while
+// `fail` is.
 class CountingLibrary : public CLibraryModule {
  public:
   BOOL OnAttach() override {
     ++attachCalls;
+    if (fail) throw std::bad_alloc();
     return refuse ? FALSE : TRUE;
   }
   int OnDetach() override {
@@ -27,6 +30,7 @@ class CountingLibrary : public CLibraryModule {
   }
 
   bool refuse = false;
+  bool fail = false;
   int attachCalls = 0;
   int detachCalls = 0;
 };
@@ -92,6 +96,22 @@ TEST(LibraryModule, ARefusingOnAttachRunsOnDetachOnceFreesTheLibraryAndALaterLoa
   EXPECT_EQ(CallId(library), 'A');
   EXPECT_TRUE(library.Unload());
   EXPECT_FALSE(IsLibraryLoaded(kLibraryA));
+}
+
+// Out of memory half way through a bring-up: nothing half-attached stays to be
+// called by the next user of the module.
+TEST(LibraryModule, AnOnAttachThatThrowsIsTakenBackLikeARefusal) {
+  CountingLibrary library;
+  library.fail = true;
+  EXPECT_THROW(library.Load(kLibraryA.c_str(), 0), std::bad_alloc);
+  EXPECT_EQ(library.hModule, nullptr);
+  EXPECT_EQ(library.detachCalls, 1);
+  EXPECT_FALSE(IsLibraryLoaded(kLibraryA));
+
+  library.fail = false;
+  ASSERT_TRUE(library.Load(kLibraryA.c_str(), 0));
+  EXPECT_EQ(CallId(library), 'A');
+  EXPECT_TRUE(library.Unload());
 }
 
 TEST(LibraryModule, ASecondUnloadReturnsFalseAndFreesNothing) {

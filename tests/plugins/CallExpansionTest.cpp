@@ -123,6 +123,11 @@ TEST_F(CallExpansionTest, CallsAreReplacedByTheirResults) {
       {"a refused name right after an accepted one stays refused", "$tovra[ok,1]$tovra[sub\\..\\ok,2]$tovra[ok,3]",
        "{1}{3}"},
       {"a missing plug-in called twice in a row stays missing", "$tovra[nosuchplugin]$tovra[nosuchplugin]x", "x"},
+      // The expansion goes into one String line: no CR LF pair may form in it.
+      {"a lone CR or LF in a result becomes a space", "<$tovra[ok,a\rb\nc\r]>", "<{a b c }>"},
+      {"an LF after an empty call does not complete the CR before it", "a\r$tovra[nosuchplugin]\nb", "a\r b"},
+      {"nor across several empty calls", "a\r$tovra[]$tovra[x204]$tovra[nosuchplugin]\nb", "a\r b"},
+      {"lone CR and LF of the host's text stay", "\ra\n$tovra[ok]\r\r$tovra[ok]\n", "\ra\n{}\r\r{}\n"},
   };
   for (const ExpansionCase &c : cases) {
     SCOPED_TRACE(c.name);
