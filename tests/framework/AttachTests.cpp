@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "support/ChildProcess.h"
 #include "support/TestLibraries.h"
 
 namespace {
@@ -116,20 +117,11 @@ TEST(ProbeAttach, TemporaryObjectsGoAtTheNextIdleMomentOfTheLoadingThread) {
 // returns its exit code (the show command the library recorded, 255 when
 // the library did not load).
 DWORD RunProbeHost(const std::string &library, WORD showWindow, DWORD flags) {
-  std::string command = "\"" + TestDirectory() + "framework_probe_host.exe\" \"" + library + "\"";
   STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
   startup.dwFlags = flags;
   startup.wShowWindow = showWindow;
-  PROCESS_INFORMATION process = {};
-  if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return 1000;
-  ::WaitForSingleObject(process.hProcess, 60000);
-  DWORD exitCode = 1001;
-  ::GetExitCodeProcess(process.hProcess, &exitCode);
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
-  return exitCode;
+  ChildProcess host("framework_probe_host.exe", "\"" + library + "\"", &startup);
+  return host.Wait(ChildProcess::kPatience);
 }
 
 TEST(ProbeAttach, AHostsShowCommandReachesTheApplicationWithOrWithoutItsStartUpFlag) {

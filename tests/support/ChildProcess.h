@@ -12,13 +12,19 @@
 
 class ChildProcess {
  public:
+  // How long a test waits for a child to do what it waits for before it
+  // gives up: a Wine process on a loaded machine takes seconds to start.
+  static const DWORD kPatience = 120000;
+
   // Starts `program` (a file name beside the test program) with the
-  // arguments written as they go on its command line.
-  ChildProcess(const std::string &program, const std::string &arguments) {
+  // arguments written as they go on its command line, and with the start-up
+  // show command of `startup` when one is given.
+  ChildProcess(const std::string &program, const std::string &arguments, const STARTUPINFOA *startup = nullptr) {
     std::string command = "\"" + TestDirectory() + program + "\" " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    STARTUPINFOA info = {};
+    if (startup) info = *startup;
+    info.cb = sizeof info;
+    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &info, &process))
       process = PROCESS_INFORMATION();
   }
   ChildProcess(const ChildProcess &) = delete;
