@@ -9,16 +9,18 @@
 #include <string>
 
 #include "support/TestLibraries.h"
+#include "support/WideText.h"
 
 class ChildProcess {
  public:
   // Starts `program` (a file name beside the test program) with the
-  // arguments written as they go on its command line.
+  // arguments written as they go on its command line, in UTF-8: the child
+  // gets them as its Unicode command line.
   ChildProcess(const std::string &program, const std::string &arguments) {
-    std::string command = "\"" + TestDirectory() + program + "\" " + arguments;
-    STARTUPINFOA startup = {};
+    std::wstring command = WideFromUtf8("\"" + TestDirectory() + program + "\" " + arguments);
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
       process = PROCESS_INFORMATION();
   }
   ChildProcess(const ChildProcess &) = delete;
