@@ -12,8 +12,8 @@ const int kFontHeight = -15;
 
 // Faces with Japanese glyphs, the first one found is used: those of
 // Windows, then those that Debian's font packages give Wine.
-const wchar_t *const kJapaneseFaces[] = {L"Yu Gothic UI", L"Meiryo UI", L"MS UI Gothic", L"VL Gothic",
-                                         L"IPAGothic", L"Noto Sans CJK JP"};
+const wchar_t *const kJapaneseFaces[] = {L"Yu Gothic UI", L"Meiryo UI",  L"MS UI Gothic",    L"VL PGothic",
+                                         L"VL Gothic",    L"IPAPGothic", L"Noto Sans CJK JP"};
 
 int CALLBACK FaceFound(const LOGFONTW *, const TEXTMETRICW *, DWORD, LPARAM found) {
   *reinterpret_cast<bool *>(found) = true;
@@ -109,9 +109,8 @@ void ConsoleWindow::OnCommand(UINT identifier, UINT notifyCode) {
 void ConsoleWindow::Send() {
   std::string text, character, answer;
   if (!editLine.GetShiftJisText(&text, &character)) {
-    reply.ShowReply("Not sent: the text holds " + character +
-                        ", a character that Shift_JIS (code page 932) cannot hold",
-                    "");
+    reply.ShowReply("Not sent", "The text holds " + character +
+                                    ", a character that Shift_JIS (code page 932) cannot hold.");
     return;
   }
   if (!session->Request(HostSession::MakeRequest(text), &answer)) {
