@@ -71,8 +71,8 @@ ToolRun RunTool(const std::string &program, const std::vector<std::string> &argu
   startup.hStdError = OpenInheritable(errPath, true);
   PROCESS_INFORMATION process = {};
   ToolRun run;
-  if (CreateProcessW(nullptr, &wideCommandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                     &process)) {
+  if (CreateProcessW(WideFromUtf8(program).c_str(), &wideCommandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                     nullptr, &startup, &process)) {
     if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
