@@ -2,8 +2,10 @@
 // when a call names it.
 //
 //   tovra-doctor [--dll PATH] PLUGIN [ARG...]
+//   tovra-doctor [--dll PATH] --stdin < call
 #include <cstdio>
-#include <cstring>
+#include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,9 +16,11 @@
 
 #include "tools/HostSession.h"
 #include "tools/PluginDoctor.h"
+#include "tools/ShiftJis.h"
 
 static const char kUsageText[] =
     "usage: tovra-doctor [--dll PATH] PLUGIN [ARG...]\n"
+    "       tovra-doctor [--dll PATH] --stdin < call\n"
     "\n"
     "Brings up the plug-in that the call $tovra[PLUGIN,ARG,...] names, the way\n"
     "the tovracaller library does, and says what happens at each step: where\n"
@@ -28,7 +32,11 @@ static const char kUsageText[] =
     "\n"
     "  PLUGIN   the plug-in name as written in a call; it is looked for in\n"
     "           capital letters in the directory of the library\n"
-    "  ARG      the call's arguments\n"
+    "  ARG      the call's arguments (PLUGIN and ARG are sent as Shift_JIS,\n"
+    "           code page 932)\n"
+    "  --stdin  read the call as raw bytes from stdin instead: PLUGIN,ARG,...\n"
+    "           as written between \"$tovra[\" and \"]\", up to the first line\n"
+    "           end, so that any call can be reproduced byte for byte\n"
     "  --dll    the tovracaller library whose directory holds the plug-ins\n"
     "           (by default the one beside this program)\n"
     "\n"
@@ -44,34 +52,54 @@ static const char kUsageText[] =
     "   9  the EXECUTE reply is missing or its status is not TOVRA/1.0 200 OK\n"
     "  10  the EXECUTE reply has no Result header\n";
 
+// The call read from stdin: its bytes up to the first line end, which a
+// String text cannot hold.
+static std::string CallFromStdin() {
+  std::string call(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>{});
+  return call.substr(0, call.find_first_of("\r\n"));
+}
+
 int main(int argc, char **argv) {
 #ifdef _WIN32
+  _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
+  std::vector<std::string> args;
+  std::string error;
+  if (!ShiftJisArguments(argc, argv, &args, &error)) {
+    std::fprintf(stderr, "tovra-doctor: %s\n", error.c_str());
+    return PluginDoctor::kUsage;
+  }
   std::string dll = HostSession::DefaultLibraryPath();
-  int i = 1;
-  for (; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+  bool fromStdin = false;
+  size_t i = 0;
+  for (; i < args.size(); ++i) {
+    if (args[i] == "--help" || args[i] == "-h") {
       std::fputs(kUsageText, stdout);
       return PluginDoctor::kWorks;
-    } else if (!std::strcmp(argv[i], "--dll") && i + 1 < argc) {
-      dll = argv[++i];
-    } else if (!std::strcmp(argv[i], "--")) {
+    } else if (args[i] == "--dll" && i + 1 < args.size()) {
+      dll = args[++i];
+    } else if (args[i] == "--stdin") {
+      fromStdin = true;
+    } else if (args[i] == "--") {
       ++i;
       break;
-    } else if (!std::strncmp(argv[i], "--", 2)) {
-      std::fprintf(stderr, "tovra-doctor: unexpected argument %s\n\n%s", argv[i], kUsageText);
+    } else if (!args[i].compare(0, 2, "--")) {
+      std::fprintf(stderr, "tovra-doctor: unexpected argument %s\n\n%s", args[i].c_str(), kUsageText);
       return PluginDoctor::kUsage;
     } else {
       break;
     }
   }
-  if (i >= argc) {
+  if (fromStdin == (i < args.size())) {
     std::fputs(kUsageText, stderr);
     return PluginDoctor::kUsage;
   }
-  const std::string plugin = argv[i];
-  const std::vector<std::string> arguments(argv + i + 1, argv + argc);
+  // From stdin the whole call is the plug-in field: the doctor cuts it at
+  // "," and "]" as the library does.
+  const std::string plugin = fromStdin ? CallFromStdin() : args[i];
+  const std::vector<std::string> arguments(args.begin() + static_cast<std::ptrdiff_t>(fromStdin ? i : i + 1),
+                                           args.end());
   PluginDoctor doctor(stdout);
   return doctor.Examine(dll, plugin, arguments);
 }

@@ -4,10 +4,10 @@
 //   tovra-host [--dll PATH] --raw   one whole request read from stdin
 //   tovra-host [--dll PATH] --lines every stdin line is one String text
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -15,6 +15,7 @@
 #endif
 
 #include "tools/HostSession.h"
+#include "tools/ShiftJis.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ const char kUsageText[] =
     "calls unload at the end, as a VORDEL host does.\n"
     "\n"
     "  TEXT     send one request whose String value is TEXT; print the reply\n"
+    "           (its characters are sent as Shift_JIS, code page 932)\n"
     "  --raw    send stdin as one whole request; print the reply, and its\n"
     "           status on stderr\n"
     "  --lines  send every stdin line as the String value of one request;\n"
@@ -69,25 +71,32 @@ int main(int argc, char **argv) {
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
+  std::vector<std::string> args;
+  std::string error;
+  if (!ShiftJisArguments(argc, argv, &args, &error)) {
+    std::fprintf(stderr, "tovra-host: %s\n", error.c_str());
+    return kUsage;
+  }
   std::string dll = HostSession::DefaultLibraryPath();
   std::string text;
   bool haveText = false, raw = false, lines = false;
-  for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string &arg = args[i];
+    if (arg == "--help" || arg == "-h") {
       std::fputs(kUsageText, stdout);
       return kOk;
-    } else if (!std::strcmp(argv[i], "--dll") && i + 1 < argc) {
-      dll = argv[++i];
-    } else if (!std::strcmp(argv[i], "--raw")) {
+    } else if (arg == "--dll" && i + 1 < args.size()) {
+      dll = args[++i];
+    } else if (arg == "--raw") {
       raw = true;
-    } else if (!std::strcmp(argv[i], "--lines")) {
+    } else if (arg == "--lines") {
       lines = true;
-    } else if (!haveText && (std::strncmp(argv[i], "--", 2) != 0 || !std::strcmp(argv[i], "--"))) {
-      if (!std::strcmp(argv[i], "--") && ++i >= argc) break;
-      text = argv[i];
+    } else if (!haveText && (arg.compare(0, 2, "--") != 0 || arg == "--")) {
+      if (arg == "--" && ++i >= args.size()) break;
+      text = args[i];
       haveText = true;
     } else {
-      std::fprintf(stderr, "tovra-host: unexpected argument %s\n\n%s", argv[i], kUsageText);
+      std::fprintf(stderr, "tovra-host: unexpected argument %s\n\n%s", arg.c_str(), kUsageText);
       return kUsage;
     }
   }
@@ -97,7 +106,6 @@ int main(int argc, char **argv) {
   }
 
   HostSession session;
-  std::string error;
   switch (session.Open(dll, &error)) {
     case HostSession::Status::Ok:
       break;

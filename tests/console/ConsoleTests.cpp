@@ -1,68 +1,93 @@
 // tovra-console as a user meets it: started with a text, it shows the
 // expanded reply; a text typed into its edit line and sent with Enter is
-// expanded too; a second console does not start; Exit ends it with 0.
-// The test reads the reply from the reply view's window text, which is what
-// the view draws.
+// expanded too; Japanese goes in and comes out whatever the system code
+// page; a second console hands its text to the first; Exit ends it with 0.
+// The test reads the reply from the reply view's window text, which is the
+// text the view draws, in Unicode.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "support/ChildProcess.h"
 
 namespace {
 
-const DWORD kPatience = 30000;
+const DWORD kPatience = ChildProcess::kPatience;
 
-HWND WaitForWindow(const char *className) {
+// Polls `ready` until it holds or the patience runs out.
+bool WaitFor(const std::function<bool()> &ready) {
   for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < kPatience; ::Sleep(50))
-    if (HWND window = ::FindWindowA(className, nullptr)) return window;
-  return nullptr;
+    if (ready()) return true;
+  return ready();
 }
 
-std::string TextOf(HWND window) {
-  char text[512] = "";
-  ::GetWindowTextA(window, text, sizeof text);
+std::wstring TextOf(HWND window) {
+  wchar_t text[512] = L"";
+  ::GetWindowTextW(window, text, 512);
   return text;
 }
 
 // The reply view's text once it is `expected`, or whatever it is when the
 // patience runs out.
-std::string WaitForReply(HWND reply, const std::string &expected) {
-  std::string text;
-  for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < kPatience; ::Sleep(50))
-    if ((text = TextOf(reply)) == expected) break;
-  return text;
+std::wstring WaitForReply(HWND reply, const std::wstring &expected) {
+  WaitFor([&] { return TextOf(reply) == expected; });
+  return TextOf(reply);
+}
+
+void Type(HWND edit, const std::wstring &text) {
+  for (wchar_t character : text) ::PostMessageW(edit, WM_CHAR, character, 1);
 }
 
 TEST(Console, ShowsTheExpandedReplyOfItsTextsAndRunsOnlyOnce) {
-  ChildProcess console("tovra-console.exe", "\"3 + 4 = $tovra[calc,add,3,4]\"");
+  // 表 is 0x95 0x5C; xlonelead answers "x" and a lone lead byte.
+  ChildProcess console("tovra-console.exe", "\"日本語 $tovra[ok,表]$tovra[xlonelead]\"");
   ASSERT_TRUE(console.Started());
-  HWND main = WaitForWindow("TovraConsole");
-  ASSERT_NE(main, nullptr) << "no console window";
-  HWND reply = ::FindWindowExA(main, nullptr, "TovraConsoleReply", nullptr);
-  ASSERT_NE(reply, nullptr);
-  EXPECT_EQ(WaitForReply(reply, "3 + 4 = 7"), "3 + 4 = 7") << "the start text";
+  HWND main = nullptr, reply = nullptr, edit = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    main = ::FindWindowA("TovraConsole", nullptr);
+    reply = main ? ::FindWindowExA(main, nullptr, "TovraConsoleReply", nullptr) : nullptr;
+    edit = main ? ::GetDlgItem(main, 200) : nullptr;
+    return reply && edit;
+  })) << "no console window with its reply view and edit line";
+  EXPECT_EQ(WaitForReply(reply, L"\u65E5\u672C\u8A9E {\u8868}x\uFFFD"), L"\u65E5\u672C\u8A9E {\u8868}x\uFFFD")
+      << "the start text, Japanese and a byte that is not Shift_JIS";
 
-  // Typed into the edit line and sent with Enter, which the subclassed edit
-  // line turns into Send.
-  HWND edit = ::GetDlgItem(main, 200);
-  ASSERT_NE(edit, nullptr);
-  const char typed[] = "back: $tovra[echo,hello], $tovra[nosuchplugin]!";
-  ASSERT_TRUE(::SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed)));
-  ::PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 1);
-  EXPECT_EQ(WaitForReply(reply, "back: hello, !"), "back: hello, !") << "the typed text";
+  // Typed as Unicode characters into the edit line and sent with Enter,
+  // which the edit line turns into Send: echo answers what it received.
+  ASSERT_TRUE(::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"")));
+  const std::wstring typed = L"back: $tovra[echo,\u65E5\u672C], $tovra[nosuchplugin]!";
+  Type(edit, typed);
+  ::PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
+  EXPECT_EQ(WaitForReply(reply, L"back: \u65E5\u672C, !"), L"back: \u65E5\u672C, !") << "the typed text";
 
-  // The menu's commands: unloading keeps the console working.
-  ::PostMessageA(main, WM_COMMAND, 101, 0);
-  ::SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("$tovra[calc,mul,6,7]"));
+  ::PostMessageW(edit, WM_CHAR, 0x01, 1);  // Ctrl+A
+  const LRESULT all = MAKELONG(0, typed.size());
+  EXPECT_TRUE(WaitFor([&] { return ::SendMessageW(edit, EM_GETSEL, 0, 0) == all; })) << "Ctrl+A selects all";
+
+  ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"caf\u00E9"));
   ::PostMessageA(main, WM_COMMAND, 100, 0);
-  EXPECT_EQ(WaitForReply(reply, "42"), "42") << "after Unload plug-ins";
+  EXPECT_TRUE(WaitFor([&] { return TextOf(reply).find(L"U+00E9") != std::wstring::npos; }))
+      << "a character Shift_JIS cannot hold is not named";
 
-  ChildProcess second("tovra-console.exe", "");
+  // The menu's commands: unloading clears the reply and keeps the console
+  // working.
+  ::PostMessageA(main, WM_COMMAND, 101, 0);
+  EXPECT_EQ(WaitForReply(reply, L""), L"") << "the old reply after Unload plug-ins";
+  ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"$tovra[calc,mul,6,7]"));
+  ::PostMessageA(main, WM_COMMAND, 100, 0);
+  EXPECT_EQ(WaitForReply(reply, L"42"), L"42") << "after Unload plug-ins";
+
+  // A second console gives its text to the first and ends; without a text
+  // it changes nothing.
+  ChildProcess second("tovra-console.exe", "\"$tovra[ok,\u4E8C]\"");
   EXPECT_EQ(second.Wait(kPatience), 1u) << "a second console ran";
-  EXPECT_TRUE(::IsWindow(main));
+  EXPECT_EQ(WaitForReply(reply, L"{\u4E8C}"), L"{\u4E8C}") << "the second console's text";
+  ChildProcess third("tovra-console.exe", "");
+  EXPECT_EQ(third.Wait(kPatience), 1u) << "a third console ran";
+  EXPECT_EQ(TextOf(reply), L"{\u4E8C}");
 
   ::PostMessageA(main, WM_COMMAND, 102, 0);
   EXPECT_EQ(console.Wait(kPatience), 0u) << "Exit did not end the console with 0";

@@ -117,7 +117,7 @@ TEST(ProbeAttach, TemporaryObjectsGoAtTheNextIdleMomentOfTheLoadingThread) {
 // returns its exit code (the show command the library recorded, 255 when
 // the library did not load).
 DWORD RunProbeHost(const std::string &library, WORD showWindow, DWORD flags) {
-  STARTUPINFOA startup = {};
+  STARTUPINFOW startup = {};
   startup.dwFlags = flags;
   startup.wShowWindow = showWindow;
   ChildProcess host("framework_probe_host.exe", "\"" + library + "\"", &startup);

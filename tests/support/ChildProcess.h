@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/TestLibraries.h"
+#include "support/WideText.h"
 
 class ChildProcess {
  public:
@@ -17,14 +18,15 @@ class ChildProcess {
   static const DWORD kPatience = 120000;
 
   // Starts `program` (a file name beside the test program) with the
-  // arguments written as they go on its command line, and with the start-up
-  // show command of `startup` when one is given.
-  ChildProcess(const std::string &program, const std::string &arguments, const STARTUPINFOA *startup = nullptr) {
-    std::string command = "\"" + TestDirectory() + program + "\" " + arguments;
-    STARTUPINFOA info = {};
+  // arguments written as they go on its command line, in UTF-8: the child
+  // gets them as its Unicode command line. The start-up show command comes
+  // from `startup` when one is given.
+  ChildProcess(const std::string &program, const std::string &arguments, const STARTUPINFOW *startup = nullptr) {
+    std::wstring command = WideFromUtf8("\"" + TestDirectory() + program + "\" " + arguments);
+    STARTUPINFOW info = {};
     if (startup) info = *startup;
     info.cb = sizeof info;
-    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &info, &process))
+    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &info, &process))
       process = PROCESS_INFORMATION();
   }
   ChildProcess(const ChildProcess &) = delete;

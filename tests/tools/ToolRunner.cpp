@@ -5,6 +5,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "support/WideText.h"
 #else
 #include <errno.h>
 #include <fcntl.h>
@@ -59,7 +61,9 @@ ToolRun RunTool(const std::string &program, const std::vector<std::string> &argu
   std::string commandLine = Quote(program);
   for (const std::string &argument : arguments) commandLine += " " + Quote(argument);
 
-  STARTUPINFOA startup = {};
+  // The arguments are UTF-8: the tool gets them as its Unicode command line.
+  std::wstring wideCommandLine = WideFromUtf8(commandLine);
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = OpenInheritable(inPath, false);
@@ -67,8 +71,8 @@ ToolRun RunTool(const std::string &program, const std::vector<std::string> &argu
   startup.hStdError = OpenInheritable(errPath, true);
   PROCESS_INFORMATION process = {};
   ToolRun run;
-  if (CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                     &process)) {
+  if (CreateProcessW(WideFromUtf8(program).c_str(), &wideCommandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                     nullptr, &startup, &process)) {
     if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);

@@ -13,7 +13,8 @@ struct ToolRun {
   std::string err;
 };
 
-// `program` is a path in the platform's own form; the work directory holds
-// the stream files.
+// `program` is a path in the platform's own form; the arguments are UTF-8
+// (on Windows the tool gets them as its Unicode command line); the work
+// directory holds the stream files.
 ToolRun RunTool(const std::string &program, const std::vector<std::string> &arguments, const std::string &input,
                 const std::string &workDirectory);

@@ -23,6 +23,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// 日本語 in Shift_JIS, as a plug-in must receive it.
+const char kNihongo[] = "\x93\xFA\x96\x7B\x8C\xEA";
+
 #ifdef _WIN32
 const char kExt[] = ".dll";
 const char kExe[] = ".exe";
@@ -177,6 +180,12 @@ TEST_F(ToolsTest, HostAnswersGoodAndBadInputWithItsExitCodes) {
        "GET VORDEL/2.0\r\nString: x\r\n\r\n", 1, {"VORDEL/2.0 400 Bad Request\r\n\r\n"}, {"status 400"}, {}},
       {"--lines writes a line break inside an expanded text as a space", "tovra-host", {"--lines"},
        "x\ry $tovra[ok,1]\n", 0, {"x y {1}\n"}, {"line 1: line breaks"}, {"\r"}},
+#ifdef _WIN32
+      {"Japanese on the command line reaches the plug-in in Shift_JIS", "tovra-host", {"$tovra[ok,日本語]"}, "", 0,
+       {head + "{" + kNihongo + "}\r\n"}, {}, {}},
+      {"a character that Shift_JIS cannot hold is named, not sent as '?'", "tovra-host", {"caf\xC3\xA9"}, "", 2,
+       {}, {"argument 1 holds U+00E9, a character that Shift_JIS (code page 932) cannot hold"}, {}},
+#endif
   });
 }
 
@@ -194,7 +203,18 @@ TEST_F(ToolsTest, DoctorSaysWhatHappensAtEachStepAndWhyAPluginFails) {
   const std::string dll = cases + "tovracaller" + kExt;
   Check({
       {"help lists every exit code", "tovra-doctor", {"--help"}, "", 0,
-       {"usage: tovra-doctor", "  10  the EXECUTE reply has no Result header"}, {}, {}},
+       {"usage: tovra-doctor", "--stdin", "  10  the EXECUTE reply has no Result header"}, {}, {}},
+      {"--stdin takes the call's bytes up to the line end, a trail byte 0x5D as a trail byte", "tovra-doctor",
+       {"--stdin"},
+       std::string("ok,") + kNihongo + ",\x83]\r\nignored", 0,
+       {"    \"Argument0: \\x93\\xFA\\x96{\\x8C\\xEA\\r\\n\"\n", "    \"Argument1: \\x83]\\r\\n\"\n"}, {},
+       {"ignored"}},
+      {"--stdin with a plug-in on the command line is bad usage", "tovra-doctor", {"--stdin", "ok"}, "", 2, {},
+       {"usage: tovra-doctor"}, {}},
+#ifdef _WIN32
+      {"Japanese arguments reach the plug-in in Shift_JIS", "tovra-doctor", {"ok", "日本語"}, "", 0,
+       {"    \"Argument0: \\x93\\xFA\\x96{\\x8C\\xEA\\r\\n\"\n"}, {}, {}},
+#endif
       {"no plug-in is bad usage", "tovra-doctor", {}, "", 2, {}, {"usage: tovra-doctor"}, {}},
       {"a good plug-in is brought up, called and unloaded", "tovra-doctor", {"calc", "add", "3", "4"}, "", 0,
        {"plug-in name:  \"CALC\"", std::string("the loader adds \"") + kExt + "\"", "load entry:    found as \"load\"",

@@ -8,16 +8,43 @@ namespace {
 
 const int kMargin = 8;
 const int kEditHeight = 26;
+const int kFontHeight = -15;
+
+// Faces with Japanese glyphs, the first one found is used: those of
+// Windows, then those that Debian's font packages give Wine.
+const wchar_t *const kJapaneseFaces[] = {L"Yu Gothic UI", L"Meiryo UI",  L"MS UI Gothic",    L"VL PGothic",
+                                         L"VL Gothic",    L"IPAPGothic", L"Noto Sans CJK JP"};
+
+int CALLBACK FaceFound(const LOGFONTW *, const TEXTMETRICW *, DWORD, LPARAM found) {
+  *reinterpret_cast<bool *>(found) = true;
+  return 0;
+}
+
+bool HasJapaneseFace(const wchar_t *face) {
+  LOGFONTW wanted = {};
+  wanted.lfCharSet = SHIFTJIS_CHARSET;
+  lstrcpynW(wanted.lfFaceName, face, LF_FACESIZE);
+  bool found = false;
+  HDC screen = ::GetDC(nullptr);
+  ::EnumFontFamiliesExW(screen, &wanted, &FaceFound, reinterpret_cast<LPARAM>(&found), 0);
+  ::ReleaseDC(nullptr, screen);
+  return found;
+}
+
+// The console's font: a face with Japanese glyphs, or Tahoma where there is
+// none.
+HFONT CreateConsoleFont() {
+  for (const wchar_t *face : kJapaneseFaces)
+    if (HasJapaneseFace(face))
+      return ::CreateFontW(kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
+  return ::CreateFontW(kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+}
 
 }  // namespace
 
-void EditLine::OnKey(UINT virtualKey, UINT, UINT flags) {
-  // Bit 15 of the key flags is set for a key that goes up.
-  if (virtualKey == VK_RETURN && !(flags & KF_UP))
-    ::PostMessageA(::GetParent(handle), WM_COMMAND, ConsoleWindow::kSend, 0);
-}
-
-BOOL ConsoleWindow::Create(const std::string &text) {
+BOOL ConsoleWindow::Create(const std::wstring &text) {
   startText = text;
   if (!RegisterWindowClass(kClassName, 0, ::LoadIcon(nullptr, IDI_APPLICATION), nullptr,
                            ::LoadCursor(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)))
@@ -27,8 +54,7 @@ BOOL ConsoleWindow::Create(const std::string &text) {
 }
 
 BOOL ConsoleWindow::OnCreate(CREATESTRUCTA *) {
-  font.SetHandle(::CreateFontA(-15, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Tahoma"));
+  font.SetHandle(CreateConsoleFont());
 
   if (menu.CreateMenu()) {
     menu.Append(MF_STRING, kSend, "&Send");
@@ -37,19 +63,25 @@ BOOL ConsoleWindow::OnCreate(CREATESTRUCTA *) {
     ::SetMenu(handle, menu.GetHandle());
   }
 
-  HWND edit = ::CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", startText.c_str(),
-                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 0, 0, 0, 0, handle,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditLine)), GetInstanceHandle(), nullptr);
-  if (!editLine.Attach(edit) || !editLine.Subclass()) return FALSE;
-  editLine.SetFont(font.GetHandle(), FALSE);
+  if (!editLine.Create(handle, kEditLine, font.GetHandle(), kSend, startText)) return FALSE;
   if (!reply.Create(handle, kReply, font.GetHandle())) return FALSE;
   reply.ShowReply("Reply", "Type a text with $tovra[...] calls and choose Send.");
   if (!startText.empty()) ::PostMessageA(handle, WM_COMMAND, kSend, 0);
   return TRUE;
 }
 
+LRESULT ConsoleWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_COPYDATA) return CWnd::WindowProc(message, wParam, lParam);
+  const COPYDATASTRUCT *data = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
+  if (!data || data->dwData != kHandOver || !editLine.GetHandle()) return FALSE;
+  editLine.SetText(std::wstring(static_cast<const wchar_t *>(data->lpData), data->cbData / sizeof(wchar_t)));
+  // Sent after the sender is answered, so that it waits for nothing.
+  ::PostMessageA(handle, WM_COMMAND, kSend, 0);
+  return TRUE;
+}
+
 void ConsoleWindow::OnSize(UINT, int width, int height) {
-  editLine.MoveWindow(kMargin, kMargin, width - 2 * kMargin, kEditHeight, TRUE);
+  ::MoveWindow(editLine.GetHandle(), kMargin, kMargin, width - 2 * kMargin, kEditHeight, TRUE);
   const int top = 2 * kMargin + kEditHeight;
   reply.MoveWindow(kMargin, top, width - 2 * kMargin, height - top - kMargin, TRUE);
 }
@@ -61,7 +93,7 @@ void ConsoleWindow::OnCommand(UINT identifier, UINT notifyCode) {
       break;
     case kUnload:
       session->UnloadPlugins();
-      reply.ShowReply("Plug-ins unloaded: they load again on their next call", reply.GetText().c_str());
+      reply.ShowReply("Plug-ins unloaded: they load again on their next call", "");
       break;
     case kExit:
       // As closing the window does: WM_DESTROY of the main window then
@@ -75,9 +107,13 @@ void ConsoleWindow::OnCommand(UINT identifier, UINT notifyCode) {
 }
 
 void ConsoleWindow::Send() {
-  CText text = editLine.GetText();
-  std::string answer;
-  if (!session->Request(HostSession::MakeRequest(std::string(text.c_str(), text.Length())), &answer)) {
+  std::string text, character, answer;
+  if (!editLine.GetShiftJisText(&text, &character)) {
+    reply.ShowReply("Not sent", "The text holds " + character +
+                                    ", a character that Shift_JIS (code page 932) cannot hold.");
+    return;
+  }
+  if (!session->Request(HostSession::MakeRequest(text), &answer)) {
     reply.ShowReply("No reply from the library", "");
     return;
   }
@@ -89,7 +125,7 @@ void ConsoleWindow::Send() {
 }
 
 BOOL ConsoleWindow::OnIdle() {
-  const bool hasText = ::GetWindowTextLengthA(editLine.GetHandle()) > 0;
+  const bool hasText = !editLine.IsEmpty();
   if (hasText != sendEnabled) {
     sendEnabled = hasText;
     menu.EnableItem(kSend, FALSE, hasText, !hasText);

@@ -1,7 +1,9 @@
 // ConsoleWindow: the console's main window. An edit line takes the String
 // text; Send (the menu, or Enter in the edit line) passes it through the
 // tovracaller library and the reply view below shows what came back.
-// Unload plug-ins calls the library's unload; Exit closes the window.
+// Unload plug-ins calls the library's unload; Exit closes the window. A
+// second console hands its text over in a WM_COPYDATA message, which is sent
+// like a typed text.
 #pragma once
 
 #include <string>
@@ -10,26 +12,24 @@
 #include "framework/gui/Menu.h"
 #include "framework/gui/Wnd.h"
 #include "tools/HostSession.h"
+#include "tools/tovra-console/EditLine.h"
 #include "tools/tovra-console/ReplyView.h"
-
-// The edit line, subclassed so that Enter sends the text.
-class EditLine : public CWnd {
- public:
-  void OnKey(UINT virtualKey, UINT repeatCount, UINT flags) override;
-};
 
 class ConsoleWindow : public CWnd {
  public:
   static const char kClassName[];
   enum Command { kSend = 100, kUnload = 101, kExit = 102 };
   enum Child { kEditLine = 200, kReply = 201 };
+  // The WM_COPYDATA tag of a text handed over: UTF-16, without terminator.
+  static const ULONG_PTR kHandOver = 0x54564331;
 
   explicit ConsoleWindow(HostSession *session) : session(session) {}
 
-  BOOL Create(const std::string &startText);
+  BOOL Create(const std::wstring &startText);
   // Sends the edit line's text and shows the reply.
   void Send();
 
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   BOOL OnCreate(CREATESTRUCTA *create) override;
   void OnSize(UINT type, int width, int height) override;
   void OnCommand(UINT identifier, UINT notifyCode) override;
@@ -38,7 +38,7 @@ class ConsoleWindow : public CWnd {
 
  private:
   HostSession *session;  // not owned
-  std::string startText;
+  std::wstring startText;
   bool sendEnabled = true;
   CFont font;
   CMenu menu;

@@ -1,6 +1,7 @@
 #include "tools/tovra-console/ReplyView.h"
 
 #include "framework/Application.h"
+#include "tools/ShiftJis.h"
 
 const char ReplyView::kClassName[] = "TovraConsoleReply";
 
@@ -15,19 +16,23 @@ const int kMargin = 8;
 
 BOOL ReplyView::Create(HWND parent, int identifier, HFONT textFont) {
   font = textFont;
-  LOGFONTA description = {};
-  if (::GetObjectA(font, sizeof description, &description)) {
+  LOGFONTW description = {};
+  if (::GetObjectW(font, sizeof description, &description)) {
     description.lfWeight = FW_BOLD;
-    headingFont.SetHandle(::CreateFontIndirectA(&description));
+    headingFont.SetHandle(::CreateFontIndirectW(&description));
   }
   if (!RegisterWindowClass(kClassName, 0, nullptr, nullptr, ::LoadCursor(nullptr, IDC_ARROW), nullptr)) return FALSE;
   return CreateEx(kClassName, "", WS_CHILD | WS_VISIBLE, WS_EX_CLIENTEDGE, 0, 0, 0, 0, parent,
                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(identifier)), nullptr);
 }
 
-void ReplyView::ShowReply(const std::string &newHeading, const std::string &reply) {
-  heading = newHeading;
-  SetText(reply.c_str());
+void ReplyView::ShowReply(const std::string &newHeading, const std::string &newReply) {
+  heading = FromShiftJis(newHeading);
+  reply = FromShiftJis(newReply);
+  // Stored by the default handler itself: the view's own procedure is an
+  // ANSI one, and a WM_SETTEXT through it would lose what the system's code
+  // page cannot hold.
+  ::DefWindowProcW(handle, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(reply.c_str()));
   Render();
   ::InvalidateRect(handle, nullptr, FALSE);
 }
@@ -65,8 +70,8 @@ void ReplyView::Render() {
     ::SelectObject(dc, headingFont.GetHandle() ? headingFont.GetHandle() : font);
     ::SetTextColor(dc, kHeadingInk);
     RECT measured = text;
-    ::DrawTextA(dc, heading.c_str(), -1, &measured, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
-    ::DrawTextA(dc, heading.c_str(), -1, &text, DT_SINGLELINE | DT_NOPREFIX);
+    ::DrawTextW(dc, heading.c_str(), -1, &measured, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
+    ::DrawTextW(dc, heading.c_str(), -1, &text, DT_SINGLELINE | DT_NOPREFIX);
     text.top = measured.bottom + kMargin / 2;
     CPen rule;
     rule.SetHandle(::CreatePen(PS_SOLID, 1, kHeadingInk));
@@ -78,7 +83,6 @@ void ReplyView::Render() {
   }
   ::SelectObject(dc, font);
   ::SetTextColor(dc, kInk);
-  CText reply = GetText();
-  ::DrawTextA(dc, reply.c_str(), static_cast<int>(reply.Length()), &text, DT_WORDBREAK | DT_NOPREFIX);
+  ::DrawTextW(dc, reply.c_str(), static_cast<int>(reply.size()), &text, DT_WORDBREAK | DT_NOPREFIX);
   ::RestoreDC(dc, saved);
 }

@@ -1,5 +1,8 @@
 // ReplyView: the lower part of the console, a child window that shows the
-// expanded reply. Its window text is the reply; the text is drawn on a
+// expanded reply. The heading and the reply come as Shift_JIS bytes and are
+// drawn as Unicode text decoded with code page 932, whatever the system's
+// code page; a byte that is not Shift_JIS is drawn as a replacement mark.
+// The view's window text is the reply as drawn. The text is drawn on a
 // 24-bit DIB surface of the view's size, which WM_PAINT copies to the screen.
 #pragma once
 
@@ -15,7 +18,8 @@ class ReplyView : public CWnd {
   static const char kClassName[];
 
   BOOL Create(HWND parent, int identifier, HFONT font);
-  // Shows `reply` under a heading that says where it came from.
+  // Shows `reply` under a heading that says where it came from; both are
+  // Shift_JIS.
   void ShowReply(const std::string &heading, const std::string &reply);
 
   void OnPaint() override;
@@ -28,5 +32,6 @@ class ReplyView : public CWnd {
   std::unique_ptr<CDIBSurfaceDC> surface;
   HFONT font = nullptr;  // the console's; not owned
   CFont headingFont;
-  std::string heading;
+  std::wstring heading;
+  std::wstring reply;
 };

@@ -4,28 +4,50 @@
 //
 //   tovra-console [TEXT]     TEXT is put into the edit line and sent at once
 //
-// Only one console runs at a time: a second one brings the first to the
-// front and ends. Exit codes: 0 after Exit, 1 when another console runs,
-// 2 when the library cannot be loaded or the window cannot be made.
-#include <cstdlib>
+// Only one console runs at a time: a second one hands its TEXT (if any) to
+// the first, which sends it, brings the first to the front and ends.
+// Exit codes: 0 after Exit, 1 when another console runs, 2 when the library
+// cannot be loaded or the window cannot be made.
 #include <string>
 
 #include "framework/Application.h"
 #include "tools/HostSession.h"
+#include "tools/ShiftJis.h"
 #include "tools/tovra-console/ConsoleWindow.h"
 
 namespace {
 
 const char kInstanceMutex[] = "TovraConsole.SingleInstance";
 
-// The program's arguments after its name, joined by spaces.
-std::string StartText() {
-  std::string text;
-  for (int i = 1; i < __argc; ++i) {
-    if (i > 1) text += ' ';
-    text += __argv[i];
+const DWORD kHandOverPatience = 10000;
+
+// The program's arguments after its name, joined by spaces, as Unicode:
+// the edit line takes them as typed text.
+std::wstring StartText() {
+  std::wstring text;
+  for (const std::wstring &argument : UnicodeArguments()) {
+    if (!text.empty()) text += L' ';
+    text += argument;
   }
   return text;
+}
+
+// Gives `text` to the console that runs and brings it to the front. Its
+// window may still be on its way: the other console holds the mutex before
+// it makes the window.
+void HandOver(const std::wstring &text) {
+  HWND running = nullptr;
+  for (DWORD start = ::GetTickCount(); !running && ::GetTickCount() - start < kHandOverPatience; ::Sleep(50))
+    running = ::FindWindowA(ConsoleWindow::kClassName, nullptr);
+  if (!running) return;
+  if (!text.empty()) {
+    COPYDATASTRUCT data = {ConsoleWindow::kHandOver, static_cast<DWORD>(text.size() * sizeof(wchar_t)),
+                           const_cast<wchar_t *>(text.data())};
+    DWORD_PTR answer = 0;
+    ::SendMessageTimeoutA(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
+                          kHandOverPatience, &answer);
+  }
+  if (CWnd *window = CWnd::Wrap(running)) window->SetForegroundWindow(TRUE);
 }
 
 }  // namespace
@@ -35,8 +57,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
   application.applicationName = "tovra-console";
   application.showCommand = show;
   if (application.CheckSingleInstance(kInstanceMutex)) {
-    if (CWnd *running = CWnd::Wrap(::FindWindowA(ConsoleWindow::kClassName, nullptr)))
-      running->SetForegroundWindow(TRUE);
+    HandOver(StartText());
     return 1;
   }
 
