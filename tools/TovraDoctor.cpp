@@ -31,6 +31,7 @@ static const char kUsageText[] =
     "  ARG      the call's arguments\n"
     "  --dll    the tovracaller library whose directory holds the plug-ins\n"
     "           (by default the one beside this program)\n"
+    "  --version  print the program's version\n"
     "\n"
     "Exit status:\n"
     "   0  the plug-in works: its Result replaces the call\n"
@@ -53,6 +54,9 @@ int main(int argc, char **argv) {
   for (; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
       std::fputs(kUsageText, stdout);
+      return PluginDoctor::kWorks;
+    } else if (!std::strcmp(argv[i], "--version")) {
+      std::fputs("tovra-doctor " TOVRA_VERSION "\n", stdout);
       return PluginDoctor::kWorks;
     } else if (!std::strcmp(argv[i], "--dll") && i + 1 < argc) {
       dll = argv[++i];

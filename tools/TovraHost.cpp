@@ -37,6 +37,7 @@ const char kUsageText[] =
     "           line break inside an expanded text is written as a space);\n"
     "           plug-ins stay loaded until the end of the input\n"
     "  --dll    the library to load\n"
+    "  --version  print the program's version\n"
     "\n"
     "Exit status: 0 for 200 replies, 1 for any other reply, 2 for bad usage,\n"
     "3 when the library cannot be loaded, 4 when it lacks an export, 5 when\n"
@@ -75,6 +76,9 @@ int main(int argc, char **argv) {
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
       std::fputs(kUsageText, stdout);
+      return kOk;
+    } else if (!std::strcmp(argv[i], "--version")) {
+      std::fputs("tovra-host " TOVRA_VERSION "\n", stdout);
       return kOk;
     } else if (!std::strcmp(argv[i], "--dll") && i + 1 < argc) {
       dll = argv[++i];
