@@ -46,7 +46,7 @@ install(FILES sdk/cmake/TovraPluginConfig.cmake ${release_dir}/TovraPluginConfig
         DESTINATION sdk/cmake)
 
 # SHA256SUMS, in the format `sha256sum -c` reads, for every file installed
-# before it (stripped already when the installation strips).
+# before it.
 install(CODE [[
   set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
   set(names "")
@@ -90,7 +90,6 @@ set(CPACK_PACKAGE_VENDOR tovracaller)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME ${TOVRA_RELEASE_NAME})
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-set(CPACK_STRIP_FILES ON)
 set(CPACK_PROJECT_CONFIG_FILE ${release_dir}/CPackOptions.cmake)
 set(CPACK_VERBATIM_VARIABLES ON)
 include(CPack)

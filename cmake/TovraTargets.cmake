@@ -17,7 +17,9 @@ if(WIN32 AND NOT MSVC)
   # directory's map comes last, so that it wins inside the source tree.
   target_compile_options(tovra_options INTERFACE
     $<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build>)
-  target_link_options(tovra_options INTERFACE -Wl,--no-insert-timestamp)
+  # A release links stripped: stripping later (strip, CPack) would write a
+  # time into the header again.
+  target_link_options(tovra_options INTERFACE -Wl,--no-insert-timestamp $<$<CONFIG:Release,MinSizeRel>:-s>)
 endif()
 
 if(TOVRA_SANITIZE AND NOT WIN32)
