@@ -46,6 +46,10 @@ static const char kUsageText[] =
     "  10  the EXECUTE reply has no Result header\n";
 
 int main(int argc, char **argv) {
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::fputs("tovra-doctor " TOVRA_VERSION "\n", stdout);
+    return PluginDoctor::kWorks;
+  }
 #ifdef _WIN32
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
@@ -54,9 +58,6 @@ int main(int argc, char **argv) {
   for (; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
       std::fputs(kUsageText, stdout);
-      return PluginDoctor::kWorks;
-    } else if (!std::strcmp(argv[i], "--version")) {
-      std::fputs("tovra-doctor " TOVRA_VERSION "\n", stdout);
       return PluginDoctor::kWorks;
     } else if (!std::strcmp(argv[i], "--dll") && i + 1 < argc) {
       dll = argv[++i];

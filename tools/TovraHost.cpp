@@ -65,6 +65,10 @@ std::string OneLine(std::string text, long lineNumber) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::fputs("tovra-host " TOVRA_VERSION "\n", stdout);
+    return kOk;
+  }
 #ifdef _WIN32
   // Texts are bytes: no CR LF translation on either side.
   _setmode(_fileno(stdin), _O_BINARY);
@@ -76,9 +80,6 @@ int main(int argc, char **argv) {
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
       std::fputs(kUsageText, stdout);
-      return kOk;
-    } else if (!std::strcmp(argv[i], "--version")) {
-      std::fputs("tovra-host " TOVRA_VERSION "\n", stdout);
       return kOk;
     } else if (!std::strcmp(argv[i], "--dll") && i + 1 < argc) {
       dll = argv[++i];

@@ -116,7 +116,7 @@ if [ -n "$loader" ] && [ -f "$plugin" ]; then
   report=$("$loader" "$kit/tools/tovra-doctor.exe" upper hello 2>&1) || fail "the unpacked doctor fails UPPER.dll: $report"
   grep -qF 'Result:        "HELLO"' <<<"$report" || fail "the unpacked doctor gives no Result HELLO: $report"
   for tool in tovra-host tovra-doctor; do
-    shown=$("$loader" "$kit/tools/$tool.exe" --version 2>&1)
+    shown=$("$loader" "$kit/tools/$tool.exe" --version 2>&1 | tr -d '\r')
     [ "$shown" = "$tool $version" ] || fail "$tool --version says '$shown', not '$tool $version'"
   done
   echo "the unpacked tovra-host expands \$tovra[upper,hello] with the kit's UPPER.dll: $(grep -a '^String' <<<"$reply")"
