@@ -88,7 +88,12 @@ void HostSession::UnloadPlugins() {
 }
 
 std::string HostSession::DefaultLibraryPath() {
-  return DirectoryOf(platform::GetModuleFilePath(platform::GetExecutableModule())) + kLibraryFileName;
+  const std::string directory = DirectoryOf(platform::GetModuleFilePath(platform::GetExecutableModule()));
+  const std::string beside = directory + kLibraryFileName;
+  if (directory.empty() || IsExistingFile(beside)) return beside;
+  // A release keeps the tools in a folder of their own beside the library.
+  const std::string above = DirectoryOf(directory.substr(0, directory.size() - 1)) + kLibraryFileName;
+  return IsExistingFile(above) ? above : beside;
 }
 
 std::string HostSession::MakeRequest(const std::string &text) {

@@ -30,7 +30,8 @@ class HostSession {
   // again on their next call.
   void UnloadPlugins();
 
-  // The library's file name beside the running program.
+  // The library's file beside the running program, or, where there is none,
+  // in the folder above it (the tools folder of a release).
   static std::string DefaultLibraryPath();
   // The request that carries `text` as its String value.
   static std::string MakeRequest(const std::string &text);

@@ -39,6 +39,7 @@ static const char kUsageText[] =
     "           end, so that any call can be reproduced byte for byte\n"
     "  --dll    the tovracaller library whose directory holds the plug-ins\n"
     "           (by default the one beside this program)\n"
+    "  --version  print the program's version\n"
     "\n"
     "Exit status:\n"
     "   0  the plug-in works: its Result replaces the call\n"
@@ -60,6 +61,10 @@ static std::string CallFromStdin() {
 }
 
 int main(int argc, char **argv) {
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::fputs("tovra-doctor " TOVRA_VERSION "\n", stdout);
+    return PluginDoctor::kWorks;
+  }
 #ifdef _WIN32
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);

@@ -39,6 +39,7 @@ const char kUsageText[] =
     "           line break inside an expanded text is written as a space);\n"
     "           plug-ins stay loaded until the end of the input\n"
     "  --dll    the library to load\n"
+    "  --version  print the program's version\n"
     "\n"
     "Exit status: 0 for 200 replies, 1 for any other reply, 2 for bad usage,\n"
     "3 when the library cannot be loaded, 4 when it lacks an export, 5 when\n"
@@ -66,6 +67,10 @@ std::string OneLine(std::string text, long lineNumber) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::fputs("tovra-host " TOVRA_VERSION "\n", stdout);
+    return kOk;
+  }
 #ifdef _WIN32
   // Texts are bytes: no CR LF translation on either side.
   _setmode(_fileno(stdin), _O_BINARY);

@@ -15,6 +15,8 @@ bin=${3:?$usage}
 bits=${4:?$usage}
 loader=${5:-}
 readme=$source_dir/README.md
+# The lines and the project of the section "Building a plug-in".
+section=$(awk '/^### Building a plug-in$/ { on = 1; next } on && /^##/ { exit } on { print }' "$readme")
 check=$source_dir/tests/host/check-dll-exports.sh
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -42,7 +44,7 @@ check_dll() {
 built=()
 
 # The compiler command lines, each run in a folder of its bitness.
-lines=$(grep -E '^(i686|x86_64)-w64-mingw32-g(cc|\+\+) ' "$readme")
+lines=$(grep -E '^(i686|x86_64)-w64-mingw32-g(cc|\+\+) ' <<<"$section")
 [ "$(grep -c . <<<"$lines")" -eq 4 ] || fail "README.md gives $(grep -c . <<<"$lines") compiler lines, not 4"
 while IFS= read -r line; do
   line_bits=$(triple_bits "$line")
@@ -55,9 +57,9 @@ while IFS= read -r line; do
 done <<<"$lines"
 
 # The CMake project and the cmake lines that build it.
-project=$(awk '/^```cmake$/ { on = 1; next } on && /^```$/ { exit } on { print }' "$readme")
+project=$(awk '/^```cmake$/ { on = 1; next } on && /^```$/ { exit } on { print }' <<<"$section")
 [ -n "$project" ] || fail "README.md gives no CMake project"
-cmake_lines=$(grep -E '^cmake (-S|--build) ' "$readme")
+cmake_lines=$(grep -E '^cmake (-S|--build) ' <<<"$section")
 [ "$(grep -c . <<<"$cmake_lines")" -eq 4 ] || fail "README.md gives $(grep -c . <<<"$cmake_lines") cmake lines, not 4"
 folder=$work/cmake
 new_folder "$folder"

@@ -49,7 +49,7 @@ BOOL ConsoleWindow::Create(const std::wstring &text) {
   if (!RegisterWindowClass(kClassName, 0, ::LoadIcon(nullptr, IDI_APPLICATION), nullptr,
                            ::LoadCursor(nullptr, IDC_ARROW), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)))
     return FALSE;
-  return CreateEx(kClassName, "tovra-console", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 40, 40, 560, 300, nullptr,
+  return CreateEx(kClassName, "tovra-console " TOVRA_VERSION, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 40, 40, 560, 300, nullptr,
                   nullptr, nullptr);
 }
 

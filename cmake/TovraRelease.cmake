@@ -1,0 +1,95 @@
+# The release bundle. `cmake --install` lays it out and `cpack -G ZIP` packs
+# it as tovracaller-VERSION-win32.zip or tovracaller-VERSION-win64.zip:
+#   tovracaller.dll, README.txt (for host users), CHANGELOG.txt, SHA256SUMS
+#   tools/    tovra-host.exe, tovra-doctor.exe, tovra-console.exe
+#   plugins/  the sample plug-ins, built
+#   sdk/      tovra_plugin.h, samples/ (the samples' sources) and cmake/ (the
+#             TovraPlugin package and a mingw toolchain file of the bitness)
+# Tests and their plug-ins have no install rules, so they are never in it.
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(TOVRA_RELEASE_BITS 64)
+  set(TOVRA_RELEASE_TRIPLE x86_64-w64-mingw32)
+  set(TOVRA_RELEASE_PROCESSOR x86_64)
+else()
+  set(TOVRA_RELEASE_BITS 32)
+  set(TOVRA_RELEASE_TRIPLE i686-w64-mingw32)
+  set(TOVRA_RELEASE_PROCESSOR i686)
+endif()
+set(TOVRA_RELEASE_NAME tovracaller-${PROJECT_VERSION}-win${TOVRA_RELEASE_BITS})
+
+# Directories made by the installation get the same mode whatever the umask.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+install(TARGETS tovracaller RUNTIME DESTINATION .)
+install(TARGETS tovra-host tovra-doctor tovra-console RUNTIME DESTINATION tools)
+install(TARGETS calc echo upper tally RUNTIME DESTINATION plugins)
+install(FILES sdk/tovra_plugin.h DESTINATION sdk)
+install(FILES plugins/calc.c plugins/echo.c plugins/upper.c plugins/tally.cpp DESTINATION sdk/samples)
+
+# Texts for people who open them in Notepad: CR LF line ends.
+set(release_dir ${CMAKE_BINARY_DIR}/release)
+configure_file(docs/host-readme.txt ${release_dir}/README.txt @ONLY NEWLINE_STYLE CRLF)
+configure_file(CHANGELOG.md ${release_dir}/CHANGELOG.txt @ONLY NEWLINE_STYLE CRLF)
+install(FILES ${release_dir}/README.txt ${release_dir}/CHANGELOG.txt DESTINATION .)
+
+# The plug-in authors' CMake package, which refuses a compiler of the other
+# bitness, and a toolchain file that picks the compilers of this bitness and
+# finds the package.
+include(CMakePackageConfigHelpers)
+write_basic_package_version_file(${release_dir}/TovraPluginConfigVersion.cmake
+                                 VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+configure_file(sdk/cmake/toolchain-mingw.cmake.in ${release_dir}/toolchain-mingw.cmake @ONLY)
+install(FILES sdk/cmake/TovraPluginConfig.cmake ${release_dir}/TovraPluginConfigVersion.cmake
+              ${release_dir}/toolchain-mingw.cmake
+        DESTINATION sdk/cmake)
+
+# SHA256SUMS, in the format `sha256sum -c` reads, for every file installed
+# before it.
+install(CODE [[
+  set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+  set(names "")
+  foreach(file IN LISTS CMAKE_INSTALL_MANIFEST_FILES)
+    file(RELATIVE_PATH name "${root}" "${file}")
+    list(APPEND names "${name}")
+  endforeach()
+  list(REMOVE_ITEM names SHA256SUMS)
+  list(REMOVE_DUPLICATES names)
+  list(SORT names)
+  set(sums "")
+  foreach(name IN LISTS names)
+    file(SHA256 "${root}/${name}" hash)
+    string(APPEND sums "${hash}  ${name}\n")
+  endforeach()
+  file(WRITE "${root}/SHA256SUMS" "${sums}")
+  list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${root}/SHA256SUMS")
+]])
+
+# The zip's entries carry one time: SOURCE_DATE_EPOCH when cpack runs with
+# it, else the time of the commit configured (git), else 1980-01-01, the
+# earliest a zip can hold; cpack writes them in UTC.
+set(TOVRA_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
+if(NOT TOVRA_SOURCE_DATE_EPOCH)
+  execute_process(COMMAND git -C ${PROJECT_SOURCE_DIR} log -1 --format=%ct
+                  OUTPUT_VARIABLE TOVRA_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+endif()
+if(NOT TOVRA_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
+  set(TOVRA_SOURCE_DATE_EPOCH 315532800)
+endif()
+file(CONFIGURE OUTPUT ${release_dir}/CPackOptions.cmake CONTENT [[
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(ENV{SOURCE_DATE_EPOCH} @TOVRA_SOURCE_DATE_EPOCH@)
+endif()
+set(ENV{TZ} UTC)
+]] @ONLY)
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME tovracaller)
+set(CPACK_PACKAGE_VENDOR tovracaller)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_FILE_NAME ${TOVRA_RELEASE_NAME})
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+set(CPACK_PROJECT_CONFIG_FILE ${release_dir}/CPackOptions.cmake)
+set(CPACK_VERBATIM_VARIABLES ON)
+include(CPack)
