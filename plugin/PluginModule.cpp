@@ -103,8 +103,7 @@ BOOL PluginModule::ExchangeWith(const char *requestText, size_t length, AnswerRe
   } accepted{read, reader, false};
   const AnswerReader check = [](void *context, const char *text, size_t count) {
     Accepted *state = static_cast<Accepted *>(context);
-    static const size_t statusLength = std::strlen(kAcceptedStatusLine);
-    state->accepted = StartsWithNoCase(text, count, kAcceptedStatusLine, statusLength);
+    state->accepted = StartsWithNoCase(text, count, kAcceptedStatusLine, kAcceptedStatusLength);
     if (state->accepted) state->read(state->reader, text, count);
   };
   return SendText(requestText, length, check, &accepted) && accepted.accepted;

@@ -6,7 +6,6 @@
 
 const char kVersionRequest[] = "GET Version TOVRA/1.0\r\n\r\n";
 const char kProtocolToken[] = "TOVRA/1.0";
-const char kAcceptedStatusLine[] = "TOVRA/1.0 200 OK\r\n";
 
 static const char kExecuteHead[] =
     "EXECUTE TOVRA/1.0\r\n"
@@ -60,7 +59,6 @@ void ExecuteRequest::Append(const char *bytes, size_t length) {
 bool FindResult(const char *reply, size_t length, const char **value, size_t *valueLength) {
   // The status line is whole and ASCII, so it is the first line and no
   // Result line: the search starts after it.
-  static const size_t statusLength = std::strlen(kAcceptedStatusLine);
-  if (length < statusLength) return false;
-  return FindHeader(reply + statusLength, length - statusLength, "Result", value, valueLength);
+  if (length < kAcceptedStatusLength) return false;
+  return FindHeader(reply + kAcceptedStatusLength, length - kAcceptedStatusLength, "Result", value, valueLength);
 }

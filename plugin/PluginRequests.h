@@ -6,7 +6,8 @@
 
 extern const char kVersionRequest[];      // "GET Version TOVRA/1.0\r\n\r\n"
 extern const char kProtocolToken[];       // "TOVRA/1.0"
-extern const char kAcceptedStatusLine[];  // "TOVRA/1.0 200 OK\r\n"
+inline constexpr char kAcceptedStatusLine[] = "TOVRA/1.0 200 OK\r\n";
+inline constexpr size_t kAcceptedStatusLength = sizeof kAcceptedStatusLine - 1;
 
 // The EXECUTE request for a call: the fixed header block, one
 // "ArgumentN: value\r\n" line per argument numbered from 0, each argument

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 
 // memchr for texts: the first byte equal to `byte` among the first `length`,
 // or null. A few bytes are looked at right here; longer texts go to memchr,
@@ -30,4 +31,10 @@ int CompareNoCaseN(const char *a, const char *b, size_t n);
 // True when the counted text begins with `prefix` (`prefixLength` bytes, none
 // of them 0) with only a-z folded onto A-Z: what CompareNoCaseN of the two
 // over `prefixLength` bytes says when the text ends after `length` bytes.
-bool StartsWithNoCase(const char *text, size_t length, const char *prefix, size_t prefixLength);
+// Inline: callers pass literal prefixes, whose exact comparison then needs
+// no call. A text shorter than the prefix differs from it at its end; one
+// that holds the very bytes needs no folding.
+inline bool StartsWithNoCase(const char *text, size_t length, const char *prefix, size_t prefixLength) {
+  if (length < prefixLength) return false;
+  return std::memcmp(text, prefix, prefixLength) == 0 || CompareNoCaseN(text, prefix, prefixLength) == 0;
+}
