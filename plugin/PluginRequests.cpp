@@ -33,6 +33,16 @@ void ExecuteRequest::AddArgument(const char *value, size_t length) {
   while (count > 0) line[at++] = digits[--count];
   line[at++] = ':';
   line[at++] = ' ';
+  if (!spilled && used + at + length + 2 <= sizeof buffer) {
+    // The usual short argument: the whole line goes into the buffer at once.
+    char *out = buffer + used;
+    std::memcpy(out, line, at);
+    std::memcpy(out + at, value, length);
+    out[at + length] = '\r';
+    out[at + length + 1] = '\n';
+    used += at + length + 2;
+    return;
+  }
   Append(line, at);
   Append(value, length);
   Append("\r\n", 2);

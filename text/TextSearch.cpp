@@ -151,26 +151,18 @@ const char *FindText(const char *text, const char *pattern) {
 // a trail byte. Only a position holding the pattern's first and last bytes
 // can start a match: the search jumps from one such position to the next,
 // compares the rest, and only then checks that the match starts a character,
-// by the lead bytes right before it. The first candidate is the first byte
-// found alone: in most texts that byte is rare and its first occurrence
-// starts the match (a line's CR, a call's '$'), which the byte search finds at
-// the least cost; after a false one the search goes by both ends.
-const char *FindTextN(const char *text, size_t textLength, const char *pattern, size_t patternLength) {
-  if (!text || textLength == 0 || patternLength > textLength) return nullptr;
-  if (patternLength == 0) return text;
-  if (!pattern) return nullptr;
+// by the lead bytes right before it.
+const char *FindTextFrom(const char *text, size_t textLength, const char *pattern, size_t patternLength,
+                         size_t from) {
   const size_t last = textLength - patternLength;
   const char first = pattern[0];
   const size_t span = patternLength - 1;
   size_t boundary = 0;  // a known start of a character, at or before `from`
-  size_t from = 0;
-  bool byFirstByte = true;
   while (from <= last) {
     size_t candidate;
-    if (span == 0 || byFirstByte) {
+    if (span == 0) {
       const char *hit = FindByte(text + from, last + 1 - from, first);
       candidate = hit ? static_cast<size_t>(hit - text) : kNone;
-      byFirstByte = false;
     } else if (last - from < 16) {
       candidate = FindEndsPlain(text, from, last, first, pattern[span], span);  // too short for vectors
     } else {
@@ -178,7 +170,6 @@ const char *FindTextN(const char *text, size_t textLength, const char *pattern, 
     }
     if (candidate == kNone) return nullptr;
     from = candidate + 1;
-    if (text[candidate + span] != pattern[span]) continue;
     if (span > 1 && std::memcmp(text + candidate + 1, pattern + 1, span - 1) != 0) continue;
     // Zero, CR and LF are never a lead byte's partner, so they always start one.
     if (!CanEndPair(static_cast<unsigned char>(first)) || LeadBytesBefore(text, boundary, candidate) % 2 == 0)
