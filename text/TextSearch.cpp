@@ -132,8 +132,9 @@ size_t FindEnds(const char *text, size_t from, size_t last, char first, char fin
 
 }  // namespace
 
+#if defined(_WIN32)
 const char *FindByteInLongText(const char *text, size_t length, char byte) {
-#if defined(TOVRA_VECTOR_SCAN) && defined(_WIN32)
+#ifdef TOVRA_VECTOR_SCAN
   // The C runtime's memchr on Windows compares one byte at a time.
   static const ByteScanner scanner = ChooseByteScanner();
   return scanner(text, length, byte);
@@ -141,6 +142,7 @@ const char *FindByteInLongText(const char *text, size_t length, char byte) {
   return static_cast<const char *>(std::memchr(text, byte, length));
 #endif
 }
+#endif
 
 const char *FindText(const char *text, const char *pattern) {
   if (!text || !pattern) return nullptr;

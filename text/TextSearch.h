@@ -10,7 +10,13 @@
 // or null. A few bytes are looked at right here; longer texts go to memchr,
 // or on Windows, where the C runtime's memchr goes byte by byte, to a search
 // that compares 16 or 32 bytes at a time when the processor can.
+#ifdef _WIN32
 const char *FindByteInLongText(const char *text, size_t length, char byte);
+#else
+inline const char *FindByteInLongText(const char *text, size_t length, char byte) {
+  return static_cast<const char *>(std::memchr(text, byte, length));
+}
+#endif
 inline const char *FindByte(const char *text, size_t length, char byte) {
   if (length > 8) return FindByteInLongText(text, length, byte);
   for (size_t i = 0; i < length; ++i)
