@@ -32,7 +32,7 @@ const char *FindText(const char *text, const char *pattern);
 // text's start is still the last known start of a character.
 const char *FindTextFrom(const char *text, size_t textLength, const char *pattern, size_t patternLength,
                          size_t from);
-// The same over counted strings, for callers that know both lengths. The
+// FindText over counted strings, for callers that know both lengths. The
 // first candidate is tried right here, inline: it is the pattern's first
 // byte found alone, which in most texts is rare and whose first occurrence
 // starts the match (a line's CR, a call's '$', a field's ','), so that the
