@@ -80,7 +80,7 @@ int Report(int count, char **paths) {
     if (!ReadDump(paths[i], &name, &instructions)) continue;
     if (bench::Item *item = plan.Find(name)) item->cost = instructions / static_cast<double>(item->batch);
   }
-  return plan.Report("callgrind", "instructions", stdout) ? 0 : 3;
+  return plan.Report("callgrind", "instructions", bench::kCountedTargets, stdout) ? 0 : 3;
 }
 
 }  // namespace

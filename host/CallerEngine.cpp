@@ -56,8 +56,9 @@ static PluginModule *ModuleForName(const char *written, size_t length) {
 // no such pair, but a call that leaves nothing can bring a CR before it and
 // an LF after it together. Such an LF becomes a space.
 static void AppendText(CText *output, const char *text, size_t length) {
+  if (length == 0) return;  // calls side by side leave nothing between them
   const size_t end = output->Length();
-  if (length > 0 && text[0] == '\n' && end > 0 && (*output)[end - 1] == '\r') {
+  if (text[0] == '\n' && end > 0 && (*output)[end - 1] == '\r') {
     output->Append(" ", 1);
     ++text;
     --length;

@@ -63,50 +63,24 @@ int PluginModule::CallLoad() {
   return result;
 }
 
-// Inlined into both exchanges: it runs once for every call in a text.
-__attribute__((always_inline)) inline bool PluginModule::SendText(const char *text, size_t count, AnswerReader read,
-                                                              void *reader) {
+bool PluginModule::SendText(const char *text, size_t count, Answer *answer) {
   BlockLength length = 0;
-  HGLOBAL block = CopyTextToGlobal(text, count, &length);
+  HGLOBAL block = CopyBytesToGlobal(text, count, &length);
   if (observer) observer->Sending(text, count, block != nullptr);
   if (!block) return false;  // the block, had it been sent, is the plug-in's
-  HGLOBAL answer = pfnRequest(block, &length);
-  if (!answer) {
+  answer->block = pfnRequest(block, &length);
+  if (!answer->block) {
     if (observer) observer->Answered(nullptr, length, "", 0);
     return false;
   }
-  struct FreeOnExit {
-    HGLOBAL block;
-    ~FreeOnExit() { platform::FreeGlobalBlock(block); }
-  } freeAnswer{answer};
-  const char *answerText = static_cast<const char *>(answer);
-  const size_t answerLength = GlobalTextLength(answer, length);
-  if (observer) observer->Answered(answer, length, answerText, answerLength);
-  read(reader, answerText, answerLength);
+  answer->text = static_cast<const char *>(answer->block);
+  answer->length = GlobalTextLength(answer->block, length);
+  if (observer) observer->Answered(answer->block, length, answer->text, answer->length);
   return true;
 }
 
 BOOL PluginModule::CheckVersion(const char *expected) {
-  CText reply;
-  const AnswerReader keep = [](void *reader, const char *text, size_t length) {
-    *static_cast<CText *>(reader) = CText(text, length);
-  };
-  if (!SendText(kVersionRequest, std::strlen(kVersionRequest), keep, &reply)) return FALSE;
-  return CompareNoCaseN(reply.c_str(), expected, std::strlen(expected)) == 0;
+  Answer answer;
+  if (!SendText(kVersionRequest, std::strlen(kVersionRequest), &answer)) return FALSE;
+  return StartsWithNoCase(answer.text, answer.length, expected, std::strlen(expected));
 }
-
-BOOL PluginModule::ExchangeWith(const char *requestText, size_t length, AnswerReader read, void *reader) {
-  struct Accepted {
-    AnswerReader read;
-    void *reader;
-    bool accepted;
-  } accepted{read, reader, false};
-  const AnswerReader check = [](void *context, const char *text, size_t count) {
-    Accepted *state = static_cast<Accepted *>(context);
-    static const size_t statusLength = std::strlen(kAcceptedStatusLine);
-    state->accepted = StartsWithNoCase(text, count, kAcceptedStatusLine, statusLength);
-    if (state->accepted) state->read(state->reader, text, count);
-  };
-  return SendText(requestText, length, check, &accepted) && accepted.accepted;
-}
-

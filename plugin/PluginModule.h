@@ -8,6 +8,7 @@
 #pragma once
 
 #include "framework/LibraryModule.h"
+#include "plugin/PluginRequests.h"
 #include "platform/Platform.h"
 #include "text/Text.h"
 
@@ -54,14 +55,17 @@ class PluginModule : public CLibraryModule {
   // TRUE when the version request is answered with a text that begins with
   // `expected`, ASCII letter case ignored.
   BOOL CheckVersion(const char *expected);
-  // Sends one request of `length` bytes; TRUE when the answer begins with
-  // "TOVRA/1.0 200 OK\r\n" (ASCII letter case ignored), its text then handed
-  // to `read(text, length)` where it lies, before its block is freed.
+  // Sends one request of `length` bytes, which hold no zero byte; TRUE when
+  // the answer begins with "TOVRA/1.0 200 OK\r\n" (ASCII letter case
+  // ignored), its text then handed to `read(text, length)` where it lies,
+  // before its block is freed. Inline, as it runs for every call in a text.
   template <typename Read>
   BOOL Exchange(const char *requestText, size_t length, Read read) {
-    return ExchangeWith(requestText, length, [](void *reader, const char *text, size_t count) {
-      (*static_cast<Read *>(reader))(text, count);
-    }, &read);
+    Answer answer;
+    if (!SendText(requestText, length, &answer)) return FALSE;
+    if (!StartsWithNoCase(answer.text, answer.length, kAcceptedStatusLine, kAcceptedStatusLength)) return FALSE;
+    read(answer.text, answer.length);
+    return TRUE;
   }
 
   // The observer of every module's steps; null (the library's case) for none.
@@ -72,12 +76,22 @@ class PluginModule : public CLibraryModule {
   PluginRequestFunction pfnRequest = nullptr;
 
  private:
-  typedef void (*AnswerReader)(void *reader, const char *text, size_t length);
-  BOOL ExchangeWith(const char *requestText, size_t length, AnswerReader read, void *reader);
+  // The plug-in's answer to one request, its text read where it lies (as
+  // ReadGlobalText takes it); the block is freed with the answer, once.
+  struct Answer {
+    Answer() = default;
+    Answer(const Answer &) = delete;
+    Answer &operator=(const Answer &) = delete;
+    ~Answer() {
+      if (block) platform::FreeGlobalBlock(block);
+    }
+    HGLOBAL block = nullptr;
+    const char *text = "";
+    size_t length = 0;
+  };
   // One exchange of texts: false when no block could be sent or the plug-in
-  // returned none. The answer's text (as ReadGlobalText takes it) goes to
-  // `read` in place; the answer block is freed here, once.
-  bool SendText(const char *text, size_t length, AnswerReader read, void *reader);
+  // returned none.
+  bool SendText(const char *text, size_t length, Answer *answer);
   template <typename Function>
   Function Bind(const char *name, const char *underscoreName);
 };

@@ -6,7 +6,8 @@
 
 extern const char kVersionRequest[];      // "GET Version TOVRA/1.0\r\n\r\n"
 extern const char kProtocolToken[];       // "TOVRA/1.0"
-extern const char kAcceptedStatusLine[];  // "TOVRA/1.0 200 OK\r\n"
+inline constexpr char kAcceptedStatusLine[] = "TOVRA/1.0 200 OK\r\n";
+inline constexpr size_t kAcceptedStatusLength = sizeof kAcceptedStatusLine - 1;
 
 // The EXECUTE request for a call: the fixed header block, one
 // "ArgumentN: value\r\n" line per argument numbered from 0, each argument
@@ -24,10 +25,14 @@ class ExecuteRequest {
 
   void AddArgument(const char *value, size_t length);
   void Finish();
+  // The text as it is sent: up to its first zero byte, where a text in a
+  // block ends (only an argument can bring one), so that it can be copied
+  // into the block without another search.
   const char *Text() const { return spilled ? overflow.c_str() : buffer; }
-  size_t Length() const { return spilled ? overflow.Length() : used; }
+  size_t Length() const { return cut < Whole() ? cut : Whole(); }
 
  private:
+  size_t Whole() const { return spilled ? overflow.Length() : used; }
   void Append(const char *bytes, size_t length);
 
   char buffer[384];
@@ -35,6 +40,7 @@ class ExecuteRequest {
   bool spilled = false;
   CText overflow;
   unsigned arguments = 0;
+  size_t cut = static_cast<size_t>(-1);  // where the first zero byte lies
 };
 
 // Cuts a call text (the bytes between "$tovra[" and its "]") at every ","

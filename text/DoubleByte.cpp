@@ -27,12 +27,11 @@ int IsTrailByteAt(const char *start, const char *position) {
   return 0;
 }
 
-// Jumps from one occurrence of `ch` to the next and keeps the first that
-// starts a character. A zero byte before it ends the search, a lead byte
-// never counts as `ch`, and CR or LF always starts a character.
-const char *FindChar(const char *text, size_t length, char ch) {
-  if (!text || IsLead(ch)) return nullptr;
-  size_t i = 0;  // always the start of a character
+// Jumps from one occurrence of `ch` to the next, from `from` on (a start of
+// a character), and keeps the first that starts a character. A zero byte
+// before it ends the search, and CR or LF always starts a character.
+const char *FindCharFrom(const char *text, size_t length, char ch, size_t from) {
+  size_t i = from;  // always the start of a character
   while (i < length) {
     const char *hit = FindByte(text + i, length - i, ch);
     if (!hit) return nullptr;

@@ -8,6 +8,7 @@
 #include <cstddef>
 
 #include "platform/LeadBytes.h"
+#include "text/TextSearch.h"
 
 #ifdef _WIN32
 // windows.h maps CharNext onto CharNextA, which follows the process's code
@@ -43,7 +44,21 @@ int IsTrailByteAt(const char *start, const char *position);
 // 0 for a zero byte) among the first `length` bytes of the text, or null. A
 // zero byte before it ends the search with null, and so does a lone lead
 // byte right before the zero byte that is looked for.
-const char *FindChar(const char *text, size_t length, char ch);
+// The first occurrence is tried right here, inline (calls look for their
+// closing ']' this way): it is the answer unless a zero byte comes before it
+// or a lead byte right before it; then the search goes on out of line.
+const char *FindCharFrom(const char *text, size_t length, char ch, size_t from);
+inline const char *FindChar(const char *text, size_t length, char ch) {
+  if (!text || IsLeadByte(static_cast<unsigned char>(ch))) return nullptr;
+  const char *hit = FindByte(text, length, ch);
+  if (!hit) return nullptr;
+  const size_t found = static_cast<size_t>(hit - text);
+  if (ch != 0 && FindByte(text, found, 0)) return nullptr;
+  if (found == 0 || !IsLeadByte(static_cast<unsigned char>(text[found - 1])) ||
+      (ch != 0 && !CanEndPair(static_cast<unsigned char>(ch))))
+    return hit;
+  return FindCharFrom(text, length, ch, 0);
+}
 
 // The last real occurrence of `ch`, or null. When the text ends in a lone
 // lead byte and nothing was found before it, the pointer to the terminator.

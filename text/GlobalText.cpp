@@ -19,7 +19,7 @@ CText ReadGlobalText(HGLOBAL block, BlockLength length) {
   return count ? CText(static_cast<const char *>(block), count) : CText();
 }
 
-static HGLOBAL CopyBytesToGlobal(const char *bytes, size_t count, BlockLength *length) {
+HGLOBAL CopyBytesToGlobal(const char *bytes, size_t count, BlockLength *length) {
   // The length travels as a 32-bit signed value; a longer text cannot be sent.
   if (count >= static_cast<size_t>(INT32_MAX)) return nullptr;
   HGLOBAL block = platform::AllocGlobalBlock(count + 1);

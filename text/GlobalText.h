@@ -21,3 +21,5 @@ HGLOBAL CopyTextToGlobal(const CText &text, BlockLength *length);
 // The same for the text in the first `count` bytes, which ends early at a
 // zero byte as a zero-terminated text would.
 HGLOBAL CopyTextToGlobal(const char *bytes, size_t count, BlockLength *length);
+// The same for `count` bytes known to hold no zero byte, copied as they are.
+HGLOBAL CopyBytesToGlobal(const char *bytes, size_t count, BlockLength *length);

@@ -132,8 +132,9 @@ size_t FindEnds(const char *text, size_t from, size_t last, char first, char fin
 
 }  // namespace
 
+#if defined(_WIN32)
 const char *FindByteInLongText(const char *text, size_t length, char byte) {
-#if defined(TOVRA_VECTOR_SCAN) && defined(_WIN32)
+#ifdef TOVRA_VECTOR_SCAN
   // The C runtime's memchr on Windows compares one byte at a time.
   static const ByteScanner scanner = ChooseByteScanner();
   return scanner(text, length, byte);
@@ -141,6 +142,7 @@ const char *FindByteInLongText(const char *text, size_t length, char byte) {
   return static_cast<const char *>(std::memchr(text, byte, length));
 #endif
 }
+#endif
 
 const char *FindText(const char *text, const char *pattern) {
   if (!text || !pattern) return nullptr;
@@ -152,15 +154,12 @@ const char *FindText(const char *text, const char *pattern) {
 // can start a match: the search jumps from one such position to the next,
 // compares the rest, and only then checks that the match starts a character,
 // by the lead bytes right before it.
-const char *FindTextN(const char *text, size_t textLength, const char *pattern, size_t patternLength) {
-  if (!text || textLength == 0 || patternLength > textLength) return nullptr;
-  if (patternLength == 0) return text;
-  if (!pattern) return nullptr;
+const char *FindTextFrom(const char *text, size_t textLength, const char *pattern, size_t patternLength,
+                         size_t from) {
   const size_t last = textLength - patternLength;
   const char first = pattern[0];
   const size_t span = patternLength - 1;
   size_t boundary = 0;  // a known start of a character, at or before `from`
-  size_t from = 0;
   while (from <= last) {
     size_t candidate;
     if (span == 0) {
@@ -197,11 +196,4 @@ int CompareNoCaseN(const char *a, const char *b, size_t n) {
     if (x != y) return x - y;
   }
   return 0;
-}
-
-bool StartsWithNoCase(const char *text, size_t length, const char *prefix, size_t prefixLength) {
-  // A text shorter than the prefix differs from it at its end; one that holds
-  // the very bytes needs no folding.
-  if (length < prefixLength) return false;
-  return std::memcmp(text, prefix, prefixLength) == 0 || CompareNoCaseN(text, prefix, prefixLength) == 0;
 }
