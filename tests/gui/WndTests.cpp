@@ -456,6 +456,27 @@ TEST_F(WindowTest, SubclassRefusesAWindowBoundToAnotherObjectAndAnnouncesNothing
   owner.Destroy();
 }
 
+// Every WinHelpA call: window, file, command and data.
+std::vector<std::string> helpCalls;
+BOOL WINAPI RecordingWinHelp(HWND window, LPCSTR file, UINT command, ULONG_PTR data) {
+  helpCalls.push_back(Describe(WindowArg{window}) + " " + Describe(file) + " " + Describe(command) + " " +
+                      Describe(data));
+  return TRUE;
+}
+
+TEST_F(WindowTest, WinHelpNamesTheApplicationsHelpFileAndTheLastMessageQuitsHelp) {
+  ImportHook<BOOL(WINAPI *)(HWND, LPCSTR, UINT, ULONG_PTR)> hook("user32.dll", "WinHelpA", &RecordingWinHelp);
+  ASSERT_TRUE(hook.Installed());
+  helpCalls.clear();
+  application.helpFilePath = "C:\\host\\tool.hlp";
+  RecordingWindow window;
+  ASSERT_TRUE(window.CreateFrame());
+  const std::string head = Describe(WindowArg{window.GetHandle()}) + " \"C:\\host\\tool.hlp\" ";
+  EXPECT_TRUE(window.WinHelp(42, HELP_CONTEXT));
+  window.Destroy();
+  EXPECT_EQ(helpCalls, (std::vector<std::string>{head + "1 42", head + "2 0"}));
+}
+
 // An object that dies before its window.
 
 TEST_F(WindowTest, AnObjectDestroyedBeforeItsWindowIsUnboundAndTheWindowLivesOn) {
