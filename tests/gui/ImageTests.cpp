@@ -407,10 +407,9 @@ TEST(Bitmaps, DrawCopiesTheWholeBitmapAndDrawPartOnlyTheGivenRectangle) {
   ::DeleteDC(dc);
 }
 
-// The picture built into this program, loaded from it as the resource module.
 TEST(Bitmaps, ResourceLoadsFindThePictureInTheResourceModuleAndAMappedLoadReplacesTheGreys) {
-  const HINSTANCE previous = GetResourceHandle();
-  SetResourceHandle(::GetModuleHandleA(nullptr));
+  TestResourceModule resources;
+  ASSERT_NE(resources.Get(), nullptr);
   const COLORREF red = RGB(255, 0, 0), blue = RGB(0, 0, 255);
   struct Case {
     const char *name;
@@ -438,7 +437,6 @@ TEST(Bitmaps, ResourceLoadsFindThePictureInTheResourceModuleAndAMappedLoadReplac
   CBitmap missing;
   EXPECT_FALSE(missing.LoadResourceId(TEST_PICTURE_ID + 1));
   EXPECT_FALSE(missing.LoadMapped(TEST_PICTURE_ID + 1));
-  SetResourceHandle(previous);
 }
 
 }  // namespace

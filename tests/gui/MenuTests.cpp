@@ -167,11 +167,10 @@ TEST(Menu, DestroyMenuDestroysTheMenuButKeepsTheHandle) {
 }
 
 TEST(Menu, LoadIndirectBuildsTheMenuOfATemplate) {
-  // The template of the menu resource built into this program.
-  HMODULE self = ::GetModuleHandleA(nullptr);
-  HRSRC resource = ::FindResourceA(self, MAKEINTRESOURCEA(TEST_MENU_ID), RT_MENU);
+  TestResourceModule resources;
+  HRSRC resource = ::FindResourceA(resources.Get(), MAKEINTRESOURCEA(TEST_MENU_ID), RT_MENU);
   ASSERT_NE(resource, nullptr);
-  const void *menuTemplate = ::LockResource(::LoadResource(self, resource));
+  const void *menuTemplate = ::LockResource(::LoadResource(resources.Get(), resource));
   CMenu menu;
   ASSERT_TRUE(menu.LoadIndirect(menuTemplate));
   ASSERT_EQ(menu.GetItemCount(), 2);

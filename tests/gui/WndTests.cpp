@@ -444,12 +444,14 @@ TEST_F(WindowTest, NonClientDestroyOfASubclassedWindowRestoresTheProcedureBefore
 TEST_F(WindowTest, SubclassRefusesAWindowBoundToAnotherObjectAndAnnouncesNothing) {
   RecordingWindow owner;
   ASSERT_TRUE(owner.CreateFrame());
-  RecordingWindow second;
-  ASSERT_TRUE(second.Attach(owner.GetHandle()));
-  EXPECT_FALSE(second.Subclass());
-  EXPECT_EQ(second.GetSavedProcedure(), nullptr);
-  EXPECT_TRUE(CWnd::PendingWindowMap.empty());
-  EXPECT_EQ(CWnd::Lookup(owner.GetHandle()), &owner);
+  {
+    RecordingWindow second;
+    ASSERT_TRUE(second.Attach(owner.GetHandle()));
+    EXPECT_FALSE(second.Subclass());
+    EXPECT_EQ(second.GetSavedProcedure(), nullptr);
+    EXPECT_TRUE(CWnd::PendingWindowMap.empty());
+  }
+  EXPECT_EQ(CWnd::Lookup(owner.GetHandle()), &owner) << "the refused object took the binding with it";
   owner.log.clear();
   owner.SendMessage(WM_MOVE, 0, 0);
   EXPECT_TRUE(owner.ReachedDefault(WM_MOVE)) << "the owner's messages still reach Default";
