@@ -10,14 +10,15 @@ shift
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# One line "dll ordinal name" per imported function; "<none>" names an import
+# One line "dll ordinal name" per imported function (the ordinal or hint as a
+# plain number: 64-bit files print it zero-padded); "<none>" names an import
 # by ordinal. Entry rows read "vma hint-or-ordinal name" under a "DLL Name:"
 # line and its column heading.
 imports() {
   "$objdump" -p "$1" | awk '
     /DLL Name:/ { dll = tolower($3); next }
     /Hint\/Ord/ { next }
-    dll != "" && NF == 3 && $1 ~ /^[0-9a-f]+$/ && $2 ~ /^[0-9]+$/ { print dll, $2, $3; next }
+    dll != "" && NF == 3 && $1 ~ /^[0-9a-f]+$/ && $2 ~ /^[0-9]+$/ { print dll, $2 + 0, $3; next }
     NF == 0 { next }
     { dll = "" }'
 }
