@@ -114,7 +114,16 @@ std::string HostSession::ReplyString(const std::string &reply) {
 }
 
 std::string HostSession::ReplyStatus(const std::string &reply) {
-  size_t space = reply.find(' ');
-  if (space == std::string::npos || reply.size() < space + 4) return std::string();
-  return reply.substr(space + 1, 3);
+  // Only a whole status line counts: "VORDEL/2.0 ", three digits, a space, a
+  // reason and the line end. A line cut short or damaged anywhere in it says
+  // nothing about what the library answered.
+  static const char kVersion[] = "VORDEL/2.0 ";
+  const size_t code = sizeof kVersion - 1;
+  const size_t lineEnd = reply.find("\r\n");
+  if (lineEnd == std::string::npos || lineEnd < code + 5 || reply.compare(0, code, kVersion) != 0 ||
+      reply[code + 3] != ' ')
+    return std::string();
+  for (size_t i = code; i < code + 3; ++i)
+    if (reply[i] < '0' || reply[i] > '9') return std::string();
+  return reply.substr(code, 3);
 }

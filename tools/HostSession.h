@@ -37,7 +37,9 @@ class HostSession {
   static std::string MakeRequest(const std::string &text);
   // The String value of a 200 reply, or empty.
   static std::string ReplyString(const std::string &reply);
-  // The status code of a reply ("200", "400", ...), or empty.
+  // The status code of a reply ("200", "400", ...), or empty unless its
+  // status line is whole: "VORDEL/2.0 ", three digits, a space, a reason and
+  // "\r\n".
   static std::string ReplyStatus(const std::string &reply);
 
  private:

@@ -147,6 +147,49 @@ TEST(DC, DrawingAnythingButABitmapDrawsNothing) {
   ::DeleteObject(brush);
 }
 
+// The DIB transfers against the platform's own on a second surface: every
+// argument distinct, so one passed in the wrong place moves or loses pixels.
+TEST(DC, DIBTransfersPutTheSourcePixelsWhereTheArgumentsSay) {
+  // 3 x 2 pixels, bottom-up, 32 bits, each pixel its own colour.
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = 3;
+  info.bmiHeader.biHeight = 2;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  const DWORD source[6] = {0x00102030, 0x00405060, 0x00708090, 0x00A0B0C0, 0x00D0E0F0, 0x00F01020};
+  struct Case {
+    const char *name;
+    std::function<int(HDC, CDC &)> draw;  // the platform's on a raw DC, the class's on its own
+  } cases[] = {
+      {"SetDIBitsToDevice", [&](HDC raw, CDC &dc) {
+         return raw ? ::SetDIBitsToDevice(raw, 1, 2, 2, 1, 1, 0, 0, 2, source, &info, DIB_RGB_COLORS)
+                    : dc.SetDIBitsToDevice(1, 2, 2, 1, 1, 0, 0, 2, source, &info, DIB_RGB_COLORS);
+       }},
+      {"StretchDIBits", [&](HDC raw, CDC &dc) {
+         return raw ? ::StretchDIBits(raw, 0, 1, 5, 2, 1, 0, 2, 1, source, &info, DIB_RGB_COLORS, NOTSRCCOPY)
+                    : dc.StretchDIBits(0, 1, 5, 2, 1, 0, 2, 1, source, &info, DIB_RGB_COLORS, NOTSRCCOPY);
+       }},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    CDIBSurfaceDC ours(6, 4), theirs(6, 4);
+    const int drawn = c.draw(nullptr, ours);
+    EXPECT_EQ(drawn, c.draw(theirs.GetHandle(), theirs));
+    EXPECT_GT(drawn, 0);
+    ::GdiFlush();
+    const BYTE *a = static_cast<const BYTE *>(ours.GetSurfaceBits());
+    const BYTE *b = static_cast<const BYTE *>(theirs.GetSurfaceBits());
+    const size_t size = 4 * 20;  // four rows of 6 * 3 bytes, each padded to 20
+    EXPECT_EQ(std::memcmp(a, b, size), 0);
+    size_t set = 0;
+    for (size_t i = 0; i < size; ++i) set += a[i] != 0;
+    EXPECT_GT(set, 0u) << "nothing was drawn";
+    EXPECT_LT(set, size / 2) << "more than the blit's rectangle was drawn";
+  }
+}
+
 // An acquiring class, made for the test window.
 struct AcquiringCase {
   const char *name;

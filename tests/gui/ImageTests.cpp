@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "GuiTestSupport.h"
+#include "TestResources.h"
 #include "framework/Application.h"
 #include "framework/gui/Bitmap.h"
 #include "framework/gui/DIBSection.h"
@@ -404,6 +405,38 @@ TEST(Bitmaps, DrawCopiesTheWholeBitmapAndDrawPartOnlyTheGivenRectangle) {
   EXPECT_FALSE(BlitBitmap(dc, target.GetHandle(), 0, 0, 1, 1, 0, 0, SRCCOPY));
   ::SelectObject(dc, previous);
   ::DeleteDC(dc);
+}
+
+TEST(Bitmaps, ResourceLoadsFindThePictureInTheResourceModuleAndAMappedLoadReplacesTheGreys) {
+  TestResourceModule resources;
+  ASSERT_NE(resources.Get(), nullptr);
+  const COLORREF red = RGB(255, 0, 0), blue = RGB(0, 0, 255);
+  struct Case {
+    const char *name;
+    std::function<BOOL(CBitmap &)> load;
+    COLORREF pixels[6];  // top row, then bottom row
+  } cases[] = {
+      {"by identifier", [](CBitmap &b) { return b.LoadResourceId(TEST_PICTURE_ID); },
+       {red, RGB(192, 192, 192), RGB(128, 128, 128), blue, RGB(255, 255, 255), RGB(0, 0, 0)}},
+      {"mapped", [](CBitmap &b) { return b.LoadMapped(TEST_PICTURE_ID); },
+       {red, ::GetSysColor(COLOR_BTNFACE), ::GetSysColor(COLOR_BTNSHADOW), blue, ::GetSysColor(COLOR_BTNHIGHLIGHT),
+        ::GetSysColor(COLOR_BTNTEXT)}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    CBitmap bitmap;
+    ASSERT_TRUE(c.load(bitmap));
+    EXPECT_EQ(bitmap.GetWidth(), 3);
+    EXPECT_EQ(bitmap.GetHeight(), 2);
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, bitmap.GetHandle());
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(::GetPixel(dc, i % 3, i / 3), c.pixels[i]) << "pixel " << i;
+    ::SelectObject(dc, old);
+    ::DeleteDC(dc);
+  }
+  CBitmap missing;
+  EXPECT_FALSE(missing.LoadResourceId(TEST_PICTURE_ID + 1));
+  EXPECT_FALSE(missing.LoadMapped(TEST_PICTURE_ID + 1));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "GuiTestSupport.h"
+#include "TestResources.h"
 #include "framework/Application.h"
 #include "framework/gui/Menu.h"
 
@@ -163,6 +164,53 @@ TEST(Menu, DestroyMenuDestroysTheMenuButKeepsTheHandle) {
   EXPECT_TRUE(menu.IsValid());
   EXPECT_FALSE(menu.IsMenu());
   EXPECT_EQ(menu.GetHandle(), handle);
+}
+
+TEST(Menu, LoadIndirectBuildsTheMenuOfATemplate) {
+  TestResourceModule resources;
+  HRSRC resource = ::FindResourceA(resources.Get(), MAKEINTRESOURCEA(TEST_MENU_ID), RT_MENU);
+  ASSERT_NE(resource, nullptr);
+  const void *menuTemplate = ::LockResource(::LoadResource(resources.Get(), resource));
+  CMenu menu;
+  ASSERT_TRUE(menu.LoadIndirect(menuTemplate));
+  ASSERT_EQ(menu.GetItemCount(), 2);
+  EXPECT_EQ(menu.GetItemText(0, TRUE), "&File");
+  EXPECT_EQ(menu.GetItemID(1), 103u);
+  CMenu *file = menu.GetSubMenu(0);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->GetItemCount(), 3);
+  EXPECT_EQ(file->GetItemText(101, FALSE), "&Open");
+  EXPECT_TRUE(file->GetItemState(1, TRUE) & MF_SEPARATOR);
+  EXPECT_TRUE(file->GetItemState(102, FALSE) & MF_GRAYED);
+  menu.DestroyMenu();
+}
+
+TEST(Menu, InsertItemAndGetDefaultItemGoByPositionOrByCommand) {
+  SixItemMenu m;
+  char text[] = "New";
+  MENUITEMINFOA info = {};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_ID | MIIM_STRING;
+  info.dwTypeData = text;
+  info.wID = 200;
+  EXPECT_TRUE(m.menu.InsertItem(1, TRUE, &info));
+  info.wID = 201;
+  EXPECT_TRUE(m.menu.InsertItem(104, FALSE, &info));
+  const UINT order[] = {100, 200, 101, 102, 103, 201, 104, 105};
+  ASSERT_EQ(m.menu.GetItemCount(), 8);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(m.menu.GetItemID(i), order[i]) << "position " << i;
+  EXPECT_EQ(m.menu.GetItemText(201, FALSE), "New");
+
+  // The default item, command 102 at position 3, grayed: only found when
+  // disabled items count.
+  EXPECT_EQ(m.menu.GetDefaultItem(0, FALSE), static_cast<UINT>(-1)) << "no default yet";
+  ASSERT_TRUE(m.menu.SetDefaultItem(102, FALSE));
+  EXPECT_EQ(m.menu.GetDefaultItem(0, FALSE), 102u);
+  EXPECT_EQ(m.menu.GetDefaultItem(0, TRUE), 3u);
+  m.menu.EnableItem(102, FALSE, FALSE, TRUE);
+  EXPECT_EQ(m.menu.GetDefaultItem(0, TRUE), static_cast<UINT>(-1));
+  EXPECT_EQ(m.menu.GetDefaultItem(GMDI_USEDISABLED, TRUE), 3u);
+  EXPECT_EQ(m.menu.GetDefaultItem(GMDI_USEDISABLED, FALSE), 102u);
 }
 
 }  // namespace

@@ -444,16 +444,39 @@ TEST_F(WindowTest, NonClientDestroyOfASubclassedWindowRestoresTheProcedureBefore
 TEST_F(WindowTest, SubclassRefusesAWindowBoundToAnotherObjectAndAnnouncesNothing) {
   RecordingWindow owner;
   ASSERT_TRUE(owner.CreateFrame());
-  RecordingWindow second;
-  ASSERT_TRUE(second.Attach(owner.GetHandle()));
-  EXPECT_FALSE(second.Subclass());
-  EXPECT_EQ(second.GetSavedProcedure(), nullptr);
-  EXPECT_TRUE(CWnd::PendingWindowMap.empty());
-  EXPECT_EQ(CWnd::Lookup(owner.GetHandle()), &owner);
+  {
+    RecordingWindow second;
+    ASSERT_TRUE(second.Attach(owner.GetHandle()));
+    EXPECT_FALSE(second.Subclass());
+    EXPECT_EQ(second.GetSavedProcedure(), nullptr);
+    EXPECT_TRUE(CWnd::PendingWindowMap.empty());
+  }
+  EXPECT_EQ(CWnd::Lookup(owner.GetHandle()), &owner) << "the refused object took the binding with it";
   owner.log.clear();
   owner.SendMessage(WM_MOVE, 0, 0);
   EXPECT_TRUE(owner.ReachedDefault(WM_MOVE)) << "the owner's messages still reach Default";
   owner.Destroy();
+}
+
+// Every WinHelpA call: window, file, command and data.
+std::vector<std::string> helpCalls;
+BOOL WINAPI RecordingWinHelp(HWND window, LPCSTR file, UINT command, ULONG_PTR data) {
+  helpCalls.push_back(Describe(WindowArg{window}) + " " + Describe(file) + " " + Describe(command) + " " +
+                      Describe(data));
+  return TRUE;
+}
+
+TEST_F(WindowTest, WinHelpNamesTheApplicationsHelpFileAndTheLastMessageQuitsHelp) {
+  ImportHook<BOOL(WINAPI *)(HWND, LPCSTR, UINT, ULONG_PTR)> hook("user32.dll", "WinHelpA", &RecordingWinHelp);
+  ASSERT_TRUE(hook.Installed());
+  helpCalls.clear();
+  application.helpFilePath = "C:\\host\\tool.hlp";
+  RecordingWindow window;
+  ASSERT_TRUE(window.CreateFrame());
+  const std::string head = Describe(WindowArg{window.GetHandle()}) + " \"C:\\host\\tool.hlp\" ";
+  EXPECT_TRUE(window.WinHelp(42, HELP_CONTEXT));
+  window.Destroy();
+  EXPECT_EQ(helpCalls, (std::vector<std::string>{head + "1 42", head + "2 0"}));
 }
 
 // An object that dies before its window.

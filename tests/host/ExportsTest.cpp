@@ -130,6 +130,10 @@ TEST_F(ExportsTest, TheStatedLengthBoundsTheRead) {
   // A shorter stated length cuts the text: here before the String line.
   EXPECT_EQ(Send(request, 20).reply, kBadRequest);
   EXPECT_EQ(Send(request, 30).reply, OkReply("ab"));
+  // Cut where the next byte would decide: inside the header name, before
+  // the value's first byte.
+  EXPECT_EQ(Send(request, 25).reply, kBadRequest);
+  EXPECT_EQ(Send(request, 28).reply, OkReply(""));
   // Lengths that cannot be read are read as nothing: 400, block kept.
   EXPECT_EQ(Send(request, -1).reply, kBadRequest);
   EXPECT_EQ(Send(request, INT32_MIN).reply, kBadRequest);

@@ -174,6 +174,26 @@ TEST_F(CallExpansionTest, RepliesAreAcceptedOrRefusedByTheirStatusLine) {
   }
 }
 
+// Each reply goes on in its block past the length its plug-in stated, with
+// bytes that would change the answer if they were read ('|' marks the stated
+// end, '~' and '`' stand for CR and LF).
+TEST_F(CallExpansionTest, NothingPastAReplysStatedLengthCounts) {
+  const std::vector<ExpansionCase> cases = {
+      {"a status line cut inside its line end", "$tovra[xscript,TOVRA/1.0 200 OK~|`Result: x~`]", ""},
+      {"a version reply cut inside its token", "$tovra[vcut,v]", ""},
+      {"a header name cut short", "$tovra[xscript,TOVRA/1.0 200 OK~`Resul|t: x~`]", ""},
+      {"a value cut before its first byte", "$tovra[xscript,TOVRA/1.0 200 OK~`Result: |x~`]", ""},
+      {"a value cut after one byte", "$tovra[xscript,TOVRA/1.0 200 OK~`Result: a|bc~`]", "a"},
+      {"a value cut inside its line end", "$tovra[xscript,TOVRA/1.0 200 OK~`Result: ab~|`]", "ab "},
+      {"a value cut after a lead byte", "$tovra[xscript,TOVRA/1.0 200 OK~`Result: a\x83|\x40~`]", "a\x83"},
+      {"the whole reply stated", "$tovra[xscript,TOVRA/1.0 200 OK~`Result: abc~`|]", "abc"},
+  };
+  for (const ExpansionCase &c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Expand("<" + c.text + ">"), "<" + c.expanded + ">");
+  }
+}
+
 TEST_F(CallExpansionTest, ThePlugInReceivesExactBytes) {
   ASSERT_EQ(Expand("$tovra[ok,a,\x83\x5D\\ b]"), "{a|\x83\x5D\\ b}");
   std::vector<Event> events = Recorded("ok");
@@ -348,6 +368,14 @@ TEST_F(CallExpansionTest, NamesThatArePrefixesOfEachOtherReachTheirOwnPlugIns) {
   ClearRecording();
   library->unload();
   std::string order;
+  for (const Event &e : Recorded()) order += e.plugin + ":" + e.kind + " ";
+  EXPECT_EQ(order, "o:unload ok:unload okay:unload ");
+  // Each shorter name is followed by ']', which sorts after the longer names'
+  // next bytes ('K', 'A'): an order that read past a name would flip.
+  EXPECT_EQ(Expand("$tovra[okay]$tovra[ok]$tovra[o]"), "{}{}{}");
+  ClearRecording();
+  library->unload();
+  order.clear();
   for (const Event &e : Recorded()) order += e.plugin + ":" + e.kind + " ";
   EXPECT_EQ(order, "o:unload ok:unload okay:unload ");
 }

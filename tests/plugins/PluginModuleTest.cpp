@@ -4,8 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "Recorder.h"
 #include "plugin/ModuleRegistry.h"
 #include "plugin/PluginPaths.h"
+#include "support/LibraryUnderTest.h"
 
 namespace {
 
@@ -25,6 +27,31 @@ TEST(ModuleRegistry, LookupMakesOneStableEntryPerExactName) {
   EXPECT_EQ(registry.GetCount(), 1004u);
   EXPECT_EQ(registry.UnloadAll(), 1);
   EXPECT_EQ(registry.UnloadAll(), 1);
+}
+
+// Keys ordered by unsigned bytes, a shorter key first: a comparison of
+// signed bytes would put "A\x83" before "AB", and one that also read the
+// zero byte after "A" would put "A\x83" before "A".
+TEST(ModuleRegistry, UnloadAllGoesInUnsignedByteOrderWithAShorterKeyFirst) {
+#ifdef _WIN32
+  const std::string extension = ".dll";
+#else
+  const std::string extension = ".so";
+#endif
+  ModuleRegistry registry;
+  const struct {
+    const char *key, *plugin;
+  } entries[] = {{"A\x83", "o"}, {"AB", "ok"}, {"A", "okay"}};
+  for (const auto &entry : entries) {
+    SCOPED_TRACE(entry.plugin);
+    const std::string path = LibraryUnderTest::Directory() + entry.plugin + extension;
+    ASSERT_TRUE(registry.Lookup(CText(entry.key)).Load(path.c_str(), 0));
+  }
+  ClearRecording();
+  registry.UnloadAll();
+  std::string order;
+  for (int i = 0; i < RecordedEventCount(); ++i) order += std::string(RecordedEventAt(i)->plugin) + " ";
+  EXPECT_EQ(order, "okay ok o ");
 }
 
 TEST(PluginPaths, TheDirectoryIsCutAfterTheLastRealBackslash) {

@@ -38,11 +38,11 @@ static void FreeBlock(HGLOBAL block) { free(block); }
 #define EXECUTE_MODE EXECUTE_RIGHT
 #endif
 
-enum VersionMode { VERSION_RIGHT, VERSION_LOWER, VERSION_400, VERSION_11, VERSION_SHORT, VERSION_NULL };
+enum VersionMode { VERSION_RIGHT, VERSION_LOWER, VERSION_400, VERSION_11, VERSION_SHORT, VERSION_NULL, VERSION_CUT };
 enum ExecuteMode {
   EXECUTE_RIGHT, EXECUTE_LOWER, EXECUTE_204, EXECUTE_NO_LINE_END, EXECUTE_LONGER_REASON, EXECUTE_NO_RESULT,
   EXECUTE_TWO_RESULTS, EXECUTE_NULL, EXECUTE_ZERO_INSIDE, EXECUTE_NO_TERMINATOR, EXECUTE_NEGATIVE_LENGTH,
-  EXECUTE_LENGTH_BEYOND_BLOCK, EXECUTE_LONE_LEAD
+  EXECUTE_LENGTH_BEYOND_BLOCK, EXECUTE_LONE_LEAD, EXECUTE_SCRIPTED
 };
 
 namespace {
@@ -93,8 +93,31 @@ HGLOBAL AnswerVersion(long *length) {
     case VERSION_11: return Reply("TOVRA/1.1 200 OK\r\n\r\n", length);
     case VERSION_SHORT: return Reply("TOVRA/1.", length);
     case VERSION_NULL: return nullptr;
+    // A whole reply in the block, its stated length cut inside the token.
+    case VERSION_CUT: {
+      HGLOBAL block = Reply("TOVRA/1.0 200 OK\r\n\r\n", length);
+      *length = 8;
+      return block;
+    }
     default: return Reply("TOVRA/1.0 200 OK\r\n\r\n", length);
   }
+}
+
+// The reply that the call's first argument spells, '~' for CR and '`' for
+// LF, with the length stated as the offset of its '|' (which is left out).
+// The bytes after that end stay in the block.
+HGLOBAL ScriptedReply(const std::string &request, long *length) {
+  const std::string head = "\r\nArgument0: ";
+  size_t start = request.find(head);
+  if (start == std::string::npos) return nullptr;
+  start += head.size();
+  std::string text = request.substr(start, request.find("\r\n", start) - start);
+  const size_t stated = text.find('|');
+  if (stated != std::string::npos) text.erase(stated, 1);
+  for (char &c : text) c = c == '~' ? '\r' : c == '`' ? '\n' : c;
+  HGLOBAL block = Reply(text, length);
+  if (stated != std::string::npos) *length = static_cast<long>(stated);
+  return block;
 }
 
 HGLOBAL AnswerExecute(const std::string &request, long *length) {
@@ -127,6 +150,7 @@ HGLOBAL AnswerExecute(const std::string &request, long *length) {
     // A Result that ends in a lone lead byte, followed by a header line of
     // the plug-in's choosing.
     case EXECUTE_LONE_LEAD: return Reply("TOVRA/1.0 200 OK\r\nResult: x\x83\r\nCharset: UTF-8\r\n\r\n", length);
+    case EXECUTE_SCRIPTED: return ScriptedReply(request, length);
     default: return Reply("TOVRA/1.0 200 OK\r\nResult: " + result + "\r\n\r\n", length);
   }
 }

@@ -189,6 +189,7 @@ TEST(CTextPath, WorksOnTheFirst260Characters) {
       {"0x95 0x5C as the 259th and 260th bytes", std::string(258, 'a') + "\x95\\" + bs, "",
        std::string(258, 'a') + "\x95\\\\"},
       {"0x95 0x5C across the cut", std::string(259, 'a') + "\x95\\" + bs, "", std::string(259, 'a') + "\\"},
+      {"a real separator right after the cut", std::string(260, 'a') + "\\" + bs, "", std::string(260, 'a') + "\\"},
   };
   cases[5].withoutName = cases[5].withSeparator = std::string(259, 'a') + "\\";
   for (const Case &c : cases) {

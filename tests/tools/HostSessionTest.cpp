@@ -79,4 +79,31 @@ TEST(HostSession, WithoutAReplyBlockTheSessionFreesItsRequestBlockOnce) {
   platform::FreeDynamicLibrary(library);
 }
 
+// What the tools tell people the library answered: only a whole status line
+// has a status, and only a 200 reply has a String value.
+TEST(HostSession, OnlyAWholeStatusLineGivesAStatus) {
+  struct Case {
+    const char *name, *reply, *status;
+  } cases[] = {
+      {"a 200 reply", "VORDEL/2.0 200 OK\r\nString: x\r\nCharset: Shift_JIS\r\n\r\n", "200"},
+      {"the 400 reply", "VORDEL/2.0 400 Bad Request\r\n\r\n", "400"},
+      {"cut inside the code", "VORDEL/2.0 20", ""},
+      {"cut inside the code, then a line end", "VORDEL/2.0 20\r\n\r\n", ""},
+      {"cut after the code", "VORDEL/2.0 200", ""},
+      {"cut before the reason", "VORDEL/2.0 200 \r\n", ""},
+      {"cut before the line end", "VORDEL/2.0 200 OK", ""},
+      {"cut inside the line end", "VORDEL/2.0 200 OK\r", ""},
+      {"a four-digit code", "VORDEL/2.0 2000 OK\r\n\r\n", ""},
+      {"a letter in the code", "VORDEL/2.0 2x0 OK\r\n\r\n", ""},
+      {"another protocol", "TOVRA/1.0 200 OK\r\n\r\n", ""},
+      {"a damaged version", "VORDEL/2.1 200 OK\r\n\r\n", ""},
+      {"nothing", "", ""},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(HostSession::ReplyStatus(c.reply), c.status);
+    EXPECT_EQ(HostSession::ReplyString(c.reply), std::string(c.status) == "200" ? "x" : "");
+  }
+}
+
 }  // namespace
