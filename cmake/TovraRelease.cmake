@@ -84,6 +84,26 @@ endif()
 set(ENV{TZ} UTC)
 ]] @ONLY)
 
+# cpack adds the staged files in the order the file system lists them, which
+# differs from one file system to another (tmpfs lists the newest first,
+# ext4 by a hash of the name), so the same files could be packed in another
+# order elsewhere. Once cpack has made the zip, its files are packed again
+# in sorted order, at the one time above.
+file(CONFIGURE OUTPUT ${release_dir}/SortZipEntries.cmake CONTENT [[
+file(GLOB_RECURSE entries RELATIVE "${CPACK_TEMPORARY_DIRECTORY}" "${CPACK_TEMPORARY_DIRECTORY}/*")
+list(SORT entries)
+foreach(zip IN LISTS CPACK_PACKAGE_FILES)
+  file(REMOVE "${zip}")
+  # SOURCE_DATE_EPOCH, set for cpack, dates every entry's times alike.
+  execute_process(COMMAND "@CMAKE_COMMAND@" -E tar cf "${zip}" --format=zip -- ${entries}
+                  WORKING_DIRECTORY "${CPACK_TEMPORARY_DIRECTORY}" RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "${zip} could not be packed in sorted order")
+  endif()
+endforeach()
+]] @ONLY)
+set(CPACK_POST_BUILD_SCRIPTS ${release_dir}/SortZipEntries.cmake)
+
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME tovracaller)
 set(CPACK_PACKAGE_VENDOR tovracaller)
