@@ -61,10 +61,6 @@ static std::string CallFromStdin() {
 }
 
 int main(int argc, char **argv) {
-  if (argc == 2 && std::string(argv[1]) == "--version") {
-    std::fputs("tovra-doctor " TOVRA_VERSION "\n", stdout);
-    return PluginDoctor::kWorks;
-  }
 #ifdef _WIN32
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
@@ -81,6 +77,9 @@ int main(int argc, char **argv) {
   for (; i < args.size(); ++i) {
     if (args[i] == "--help" || args[i] == "-h") {
       std::fputs(kUsageText, stdout);
+      return PluginDoctor::kWorks;
+    } else if (args[i] == "--version") {
+      std::fputs("tovra-doctor " TOVRA_VERSION "\n", stdout);
       return PluginDoctor::kWorks;
     } else if (args[i] == "--dll" && i + 1 < args.size()) {
       dll = args[++i];

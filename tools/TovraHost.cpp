@@ -67,10 +67,6 @@ std::string OneLine(std::string text, long lineNumber) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc == 2 && std::string(argv[1]) == "--version") {
-    std::fputs("tovra-host " TOVRA_VERSION "\n", stdout);
-    return kOk;
-  }
 #ifdef _WIN32
   // Texts are bytes: no CR LF translation on either side.
   _setmode(_fileno(stdin), _O_BINARY);
@@ -89,6 +85,9 @@ int main(int argc, char **argv) {
     const std::string &arg = args[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsageText, stdout);
+      return kOk;
+    } else if (arg == "--version") {
+      std::fputs("tovra-host " TOVRA_VERSION "\n", stdout);
       return kOk;
     } else if (arg == "--dll" && i + 1 < args.size()) {
       dll = args[++i];
