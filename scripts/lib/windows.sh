@@ -2,6 +2,7 @@
 # Wine environment for each. Bash only.
 #
 #   tovra_runs_32bit          true where the kernel itself runs 32-bit programs
+#   tovra_has_wine32          true where the 32-bit Wine is installed
 #   tovra_native_windows      win32 where 32-bit programs run, else win64
 #   tovra_wine_env ARCH DIR   exports the Wine environment for a win32 or win64
 #                             prefix in DIR; TOVRA_WINE is then the loader
@@ -24,6 +25,9 @@ tovra_runs_32bit() {
   done
   /lib/ld-linux.so.2 --version >/dev/null 2>&1
 }
+
+# The 32-bit Wine is installed (a mirror out of step can keep it away).
+tovra_has_wine32() { [ -x /usr/lib/wine/wine ]; }
 
 tovra_native_windows() {
   if tovra_runs_32bit; then echo win32; else echo win64; fi
