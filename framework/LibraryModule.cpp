@@ -7,11 +7,11 @@ BOOL CLibraryModule::Attach(HINSTANCE module) {
 }
 
 BOOL CLibraryModule::Load(const char *path, DWORD flags) {
-  HINSTANCE module = platform::LoadDynamicLibrary(path, flags);
+  HINSTANCE module = LoadLibraryFile(path, flags);
   if (!module) return FALSE;
   // A derived Attach that refuses the handle leaves nobody to free it.
   if (!Attach(module)) {
-    platform::FreeDynamicLibrary(module);
+    FreeLibraryFile(module);
     return FALSE;
   }
   // A bring-up that throws (out of memory) is taken back like one that
@@ -33,7 +33,7 @@ BOOL CLibraryModule::Load(const char *path, DWORD flags) {
 BOOL CLibraryModule::Unload() {
   if (!hModule) return FALSE;
   OnDetach();
-  BOOL freed = platform::FreeDynamicLibrary(hModule);
+  BOOL freed = FreeLibraryFile(hModule);
   hModule = nullptr;
   return freed;
 }
@@ -41,4 +41,12 @@ BOOL CLibraryModule::Unload() {
 void *CLibraryModule::GetProcAddress(const char *name) const {
   if (!hModule) return nullptr;
   return platform::GetLibraryProcAddress(hModule, name);
+}
+
+HMODULE CLibraryModule::LoadLibraryFile(const char *path, DWORD flags) {
+  return platform::LoadDynamicLibrary(path, flags);
+}
+
+BOOL CLibraryModule::FreeLibraryFile(HMODULE module) {
+  return platform::FreeDynamicLibrary(module);
 }

@@ -28,4 +28,11 @@ class CLibraryModule : public CModule {
   // The address of the export named exactly `name`, or null; null without
   // asking the platform when detached.
   void *GetProcAddress(const char *name) const;
+
+ protected:
+  // Loading and freeing the library file, where the library's own code (its
+  // entry point) runs: the platform's calls here; a derived class may run
+  // them under a guard.
+  virtual HMODULE LoadLibraryFile(const char *path, DWORD flags);
+  virtual BOOL FreeLibraryFile(HMODULE module);
 };

@@ -91,6 +91,7 @@ static void CarryOutCall(const char *callText, size_t length, CText *output) {
   PluginModule *module = ModuleForName(name, nameLength);
   if (!module) return;
   if (!module->hModule) {
+    if (module->IsFaulted()) return;  // not brought up again before the host's unload
     // Without its own directory the library loads nothing: a bare name would
     // be looked for along the system's search path.
     CText path = LibraryDirectory();

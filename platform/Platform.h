@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -70,5 +71,38 @@ std::string GetModuleFilePath(HMODULE module);
 HMODULE GetExecutableModule();
 // The module handle of the library (or executable) that holds this code.
 HMODULE GetCurrentModule();
+
+// An exception that left guarded code unhandled: its code (0xC0000005 for an
+// access violation, ...), where it was raised, its first two parameters (an
+// access violation's read/write/execute flag and address), and the words at
+// the top of the stack where it was raised, in which the return address into
+// the code that raised it usually lies (an exception raised through the
+// system's RaiseException is raised inside the system).
+struct GuardedFault {
+  static const unsigned kStackWords = 32;
+  DWORD code = 0;
+  void *address = nullptr;
+  uintptr_t parameters[2] = {0, 0};
+  unsigned parameterCount = 0;
+  uintptr_t stack[kStackWords] = {};
+  unsigned stackCount = 0;
+};
+
+// Calls `call(context)` and returns true when it returns. When an exception
+// leaves it unhandled, the frames it left are unwound, the fault is described
+// in `*fault`, a thread stack that overflowed gets its guard page back, and
+// the result is false. Only exceptions that no frame inside the call handles
+// come here, and nothing acts on an exception before those frames are asked,
+// so code that handles its own exceptions behaves as it does unguarded.
+// Natively the call runs directly: there the sanitizers own the signals.
+bool CallGuarded(void (*call)(void *context), void *context, GuardedFault *fault);
+
+// The same for any callable object: CallGuarded([&] { ... }, &fault).
+template <typename Call>
+bool CallGuarded(Call &&call, GuardedFault *fault) {
+  typedef typename std::remove_reference<Call>::type Function;
+  return CallGuarded([](void *context) { (*static_cast<Function *>(context))(); }, static_cast<void *>(&call),
+                     fault);
+}
 
 }  // namespace platform

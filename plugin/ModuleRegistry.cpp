@@ -7,6 +7,6 @@ PluginModule &ModuleRegistry::Lookup(const CText &name) {
 }
 
 int ModuleRegistry::UnloadAll() {
-  for (auto &entry : entries) entry.second.Unload();
+  for (auto &entry : entries) entry.second.UnloadPlugin();
   return 1;
 }

@@ -22,7 +22,8 @@ class ModuleRegistry {
   // The entry for `name`, made unloaded when the name is new. The reference
   // stays valid for the registry's whole life.
   PluginModule &Lookup(const CText &name);
-  // Unloads every loaded entry in ascending key order; keeps the entries.
+  // Unloads every loaded entry in ascending key order, and lets a plug-in
+  // that faulted be brought up again; keeps the entries.
   int UnloadAll();
 
   size_t GetCount() const { return entries.size(); }

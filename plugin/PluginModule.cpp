@@ -13,6 +13,27 @@ void PluginModule::SetObserver(PluginObserver *newObserver) {
   observer = newObserver;
 }
 
+template <typename Call>
+bool PluginModule::Guarded(PluginStep step, Call &&call) {
+  platform::GuardedFault fault;
+  if (platform::CallGuarded(call, &fault)) return true;
+  faulted = true;
+  if (observer) observer->Faulted(step, fault);
+  return false;
+}
+
+HMODULE PluginModule::LoadLibraryFile(const char *path, DWORD flags) {
+  HMODULE module = nullptr;
+  Guarded(PluginStep::kLibraryLoad, [&] { module = platform::LoadDynamicLibrary(path, flags); });
+  return module;
+}
+
+BOOL PluginModule::FreeLibraryFile(HMODULE module) {
+  BOOL freed = FALSE;
+  Guarded(PluginStep::kLibraryFree, [&] { freed = platform::FreeDynamicLibrary(module); });
+  return freed;
+}
+
 template <typename Function>
 Function PluginModule::Bind(const char *name, const char *underscoreName) {
   void *entry = GetProcAddress(name);
@@ -32,7 +53,7 @@ BOOL PluginModule::OnAttach() {
     return FALSE;
   }
   CallLoad();  // a plug-in whose load reports failure is still brought up
-  return CheckVersion(kProtocolToken);
+  return !faulted && CheckVersion(kProtocolToken);
 }
 
 int PluginModule::OnDetach() {
@@ -40,11 +61,15 @@ int PluginModule::OnDetach() {
   pfnLoad = nullptr;
   pfnUnload = nullptr;
   pfnRequest = nullptr;
-  if (unloadEntry) {
-    const int result = unloadEntry();
-    if (observer) observer->UnloadCalled(result);
-  }
+  int result = 0;
+  if (unloadEntry && Guarded(PluginStep::kUnloadCall, [&] { result = unloadEntry(); }) && observer)
+    observer->UnloadCalled(result);
   return 0;
+}
+
+void PluginModule::UnloadPlugin() {
+  Unload();
+  faulted = false;
 }
 
 int PluginModule::CallLoad() {
@@ -58,17 +83,20 @@ int PluginModule::CallLoad() {
     if (observer) observer->LoadCalled(directory, false, 1);
     return 1;
   }
-  const int result = pfnLoad(block, length);
+  int result = 0;
+  if (!Guarded(PluginStep::kLoadCall, [&] { result = pfnLoad(block, length); })) return 0;
   if (observer) observer->LoadCalled(directory, true, result);
   return result;
 }
 
-bool PluginModule::SendText(const char *text, size_t count, Answer *answer) {
+bool PluginModule::SendText(const char *text, size_t count, PluginStep step, Answer *answer) {
+  if (faulted) return false;
   BlockLength length = 0;
   HGLOBAL block = CopyBytesToGlobal(text, count, &length);
   if (observer) observer->Sending(text, count, block != nullptr);
   if (!block) return false;  // the block, had it been sent, is the plug-in's
-  answer->block = pfnRequest(block, &length);
+  PluginRequestFunction requestEntry = pfnRequest;
+  if (!Guarded(step, [&] { answer->block = requestEntry(block, &length); })) return false;
   if (!answer->block) {
     if (observer) observer->Answered(nullptr, length, "", 0);
     return false;
@@ -81,6 +109,6 @@ bool PluginModule::SendText(const char *text, size_t count, Answer *answer) {
 
 BOOL PluginModule::CheckVersion(const char *expected) {
   Answer answer;
-  if (!SendText(kVersionRequest, std::strlen(kVersionRequest), &answer)) return FALSE;
+  if (!SendText(kVersionRequest, std::strlen(kVersionRequest), PluginStep::kVersion, &answer)) return FALSE;
   return StartsWithNoCase(answer.text, answer.length, expected, std::strlen(expected));
 }

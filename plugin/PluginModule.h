@@ -5,6 +5,12 @@
 // plug-in's load entry with its directory, then ask for its version. Only
 // the request entry is required. Once up, every call goes through Exchange.
 // Unload calls the plug-in's unload entry, then frees the library.
+//
+// Every entry into the plug-in's code (loading and freeing its library, its
+// load, request and unload entries) runs under a fault guard. An exception
+// that leaves the plug-in unhandled ends only that call, as a failed call
+// ends, and makes the module faulted: it sends the plug-in nothing more until
+// the host's unload.
 #pragma once
 
 #include "framework/LibraryModule.h"
@@ -17,6 +23,9 @@ typedef BOOL(TOVRA_CDECL *PluginUnloadFunction)();
 typedef HGLOBAL(TOVRA_CDECL *PluginRequestFunction)(HGLOBAL block, BlockLength *length);
 
 class PluginModule;
+
+// The steps at which the library enters a plug-in's code.
+enum class PluginStep { kLibraryLoad, kLoadCall, kVersion, kRequest, kUnloadCall, kLibraryFree };
 
 // Sees every step a module takes with its plug-in, as it happens. The
 // library sets none; tovra-doctor sets one to show each step in words, so it
@@ -37,6 +46,9 @@ class PluginObserver {
   virtual void Answered(HGLOBAL block, BlockLength stated, const char *text, size_t length) {}
   // The unload entry was called and returned `result`.
   virtual void UnloadCalled(int result) {}
+  // An exception left the plug-in's code unhandled at `step`; the guard
+  // ended that call.
+  virtual void Faulted(PluginStep step, const platform::GuardedFault &fault) {}
 };
 
 class PluginModule : public CLibraryModule {
@@ -47,6 +59,14 @@ class PluginModule : public CLibraryModule {
   // Calls the plug-in's unload entry, when it has one and its bring-up got as
   // far as its load call, just before the library is freed.
   int OnDetach() override;
+
+  // What the host's unload does to the plug-in: its unload entry runs and its
+  // library is freed, and a plug-in that faulted may be brought up afresh by
+  // the next call that names it.
+  void UnloadPlugin();
+  // An exception left the plug-in's code unhandled: until UnloadPlugin it is
+  // neither brought up again nor sent anything.
+  bool IsFaulted() const { return faulted; }
 
   // Calls the load entry with the plug-in's directory in a new block that
   // becomes the plug-in's; 1 when there is no load entry. The directory is
@@ -62,7 +82,7 @@ class PluginModule : public CLibraryModule {
   template <typename Read>
   BOOL Exchange(const char *requestText, size_t length, Read read) {
     Answer answer;
-    if (!SendText(requestText, length, &answer)) return FALSE;
+    if (!SendText(requestText, length, PluginStep::kRequest, &answer)) return FALSE;
     if (!StartsWithNoCase(answer.text, answer.length, kAcceptedStatusLine, kAcceptedStatusLength)) return FALSE;
     read(answer.text, answer.length);
     return TRUE;
@@ -74,6 +94,12 @@ class PluginModule : public CLibraryModule {
   PluginLoadFunction pfnLoad = nullptr;
   PluginUnloadFunction pfnUnload = nullptr;
   PluginRequestFunction pfnRequest = nullptr;
+
+ protected:
+  // The plug-in's library is loaded and freed under the guard: its entry
+  // point runs there.
+  HMODULE LoadLibraryFile(const char *path, DWORD flags) override;
+  BOOL FreeLibraryFile(HMODULE module) override;
 
  private:
   // The plug-in's answer to one request, its text read where it lies (as
@@ -89,9 +115,15 @@ class PluginModule : public CLibraryModule {
     const char *text = "";
     size_t length = 0;
   };
-  // One exchange of texts: false when no block could be sent or the plug-in
-  // returned none.
-  bool SendText(const char *text, size_t length, Answer *answer);
+  // One exchange of texts at `step`: false when the module is faulted, no
+  // block could be sent, the plug-in returned none or it faulted.
+  bool SendText(const char *text, size_t length, PluginStep step, Answer *answer);
+  // Runs `call`, which enters the plug-in's code, under the fault guard;
+  // false when it faulted, and the module is then faulted.
+  template <typename Call>
+  bool Guarded(PluginStep step, Call &&call);
   template <typename Function>
   Function Bind(const char *name, const char *underscoreName);
+
+  bool faulted = false;
 };

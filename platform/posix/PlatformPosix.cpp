@@ -190,4 +190,11 @@ HMODULE GetCurrentModule() {
   return GetExecutableModule();
 }
 
+// Natively the call runs unguarded: AddressSanitizer and UBSan own the
+// signals here, and a fault must reach them to be reported where it is.
+bool CallGuarded(void (*call)(void *context), void *context, GuardedFault *) {
+  call(context);
+  return true;
+}
+
 }  // namespace platform

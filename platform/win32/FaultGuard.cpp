@@ -1,0 +1,103 @@
+// The guard around calls into foreign code, common to both processors: what
+// is recorded of a fault, and the thread stack's guard page, given back after
+// a stack overflow once the frames that overflowed are gone.
+#include "platform/win32/FaultGuard.h"
+
+namespace platform {
+
+void RecordFault(const EXCEPTION_RECORD *record, const CONTEXT *context, GuardedFault *fault) {
+  fault->code = record->ExceptionCode;
+  fault->address = record->ExceptionAddress;
+  fault->parameterCount = record->NumberParameters < 2 ? record->NumberParameters : 2;
+  for (unsigned i = 0; i < fault->parameterCount; ++i) fault->parameters[i] = record->ExceptionInformation[i];
+#ifdef _WIN64
+  const uintptr_t top = context->Rsp;
+#else
+  const uintptr_t top = context->Esp;
+#endif
+  // The committed stack runs from the raising frame up to the stack's base.
+  MEMORY_BASIC_INFORMATION stack;
+  fault->stackCount = 0;
+  if (!top || !::VirtualQuery(reinterpret_cast<void *>(top), &stack, sizeof stack) || stack.State != MEM_COMMIT) return;
+  const uintptr_t end = reinterpret_cast<uintptr_t>(stack.BaseAddress) + stack.RegionSize;
+  const uintptr_t *word = reinterpret_cast<const uintptr_t *>(top);
+  while (fault->stackCount < GuardedFault::kStackWords && reinterpret_cast<uintptr_t>(word + 1) <= end)
+    fault->stack[fault->stackCount++] = *word++;
+}
+
+// SetThreadStackGuarantee, looked up at run time: 32-bit Windows XP has none.
+typedef BOOL(WINAPI *StackGuaranteeFunction)(PULONG);
+static StackGuaranteeFunction SetStackGuarantee() {
+  static const StackGuaranteeFunction function = reinterpret_cast<StackGuaranteeFunction>(reinterpret_cast<void *>(
+      ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetThreadStackGuarantee")));
+  return function;
+}
+
+// Puts guard pages just below the current stack pointer, as many as the
+// thread's stack guarantee asks for and at least two, unless the stack has no
+// room left: the stack then grows past them page by page as it does past its
+// own guard, and overflows once it reaches the guarantee. After a stack
+// overflow the thread has no guard page left, and a second overflow would end
+// the process at once: this gives one back once the frames are unwound.
+static bool PlaceStackGuard() {
+  volatile char here = 0;
+  const uintptr_t stackPointer = reinterpret_cast<uintptr_t>(&here);
+  MEMORY_BASIC_INFORMATION stack;
+  if (!::VirtualQuery(const_cast<char *>(&here), &stack, sizeof stack)) return false;
+  SYSTEM_INFO system;
+  ::GetSystemInfo(&system);
+  const uintptr_t page = system.dwPageSize;
+  StackGuaranteeFunction setGuarantee = SetStackGuarantee();
+  ULONG guarantee = 0;  // 0 asks for the current guarantee
+  uintptr_t region = 0;
+  if (setGuarantee && setGuarantee(&guarantee) && guarantee > 0) region = ((guarantee + page - 1) & ~(page - 1)) + page;
+  if (region < 2 * page) region = 2 * page;
+  const uintptr_t lowest = reinterpret_cast<uintptr_t>(stack.AllocationBase) + page;
+  const uintptr_t guard = (stackPointer & ~(page - 1)) - region;
+  if (guard < lowest || guard > stackPointer) return false;
+  DWORD previous;
+  void *start = reinterpret_cast<void *>(guard);
+  return ::VirtualAlloc(start, region, MEM_COMMIT, PAGE_READWRITE) &&
+         ::VirtualProtect(start, region, PAGE_READWRITE | PAGE_GUARD, &previous);
+}
+
+// The stack kept back for the system to report a stack overflow in: it runs
+// every vectored handler of the process and the guard's handler, and unwinds,
+// all below the frame that overflowed. The system's default (a page or two)
+// is too little for that, and a thread that overflows inside it ends at once.
+static const ULONG kOverflowReserve = 32 * 1024;
+
+// Once per thread: raises its stack guarantee to kOverflowReserve (a
+// guarantee is never lowered) and places a guard where the stack stands, so
+// that the guarantee holds from here down even on a stack that was committed
+// whole with one guard page at its very end (Wine's).
+static void ReserveStackForOverflow() {
+  static const DWORD slot = ::TlsAlloc();
+  if (slot == TLS_OUT_OF_INDEXES || ::TlsGetValue(slot)) return;
+  ::TlsSetValue(slot, reinterpret_cast<void *>(1));
+  StackGuaranteeFunction setGuarantee = SetStackGuarantee();
+  ULONG guarantee = kOverflowReserve;
+  if (setGuarantee && setGuarantee(&guarantee)) PlaceStackGuard();
+}
+
+// The floating-point control state a faulting call may leave changed (a
+// plug-in that unmasked an exception to raise it): the x87 control word and
+// the SSE control and status register.
+struct FloatingPointControl {
+  unsigned short x87;
+  unsigned int sse;
+};
+
+bool CallGuarded(void (*call)(void *context), void *context, GuardedFault *fault) {
+  ReserveStackForOverflow();
+  FloatingPointControl saved;
+  __asm__ volatile("fnstcw %0\n\tstmxcsr %1" : "=m"(saved.x87), "=m"(saved.sse));
+  if (GuardedCall(call, context, fault)) return true;
+  // The caller's floating-point state back, without the exception the call
+  // left pending.
+  __asm__ volatile("fnclex\n\tfldcw %0\n\tldmxcsr %1" : : "m"(saved.x87), "m"(saved.sse));
+  if (fault->code == STATUS_STACK_OVERFLOW) PlaceStackGuard();
+  return false;
+}
+
+}  // namespace platform
