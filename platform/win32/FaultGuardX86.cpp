@@ -28,9 +28,9 @@ void UnwindTo(GuardFrame *frame, EXCEPTION_RECORD *record) {
       "pushl $0\n\t"
       "pushl %0\n\t"
       "call _RtlUnwind@16"
+      : "+a"(frame), "+c"(record)
       :
-      : "r"(frame), "r"(record)
-      : "eax", "ebx", "ecx", "edx", "esi", "edi", "memory", "cc");
+      : "ebx", "edx", "esi", "edi", "memory", "cc");
 }
 
 extern "C" EXCEPTION_DISPOSITION __cdecl FaultGuardHandler(EXCEPTION_RECORD *record, void *establisher,
@@ -51,7 +51,7 @@ __attribute__((noinline)) bool GuardedCall(void (*call)(void *context), void *co
   __asm__ volatile("movl %%fs:0, %0" : "=r"(frame.previous));
   if (__builtin_setjmp(frame.resume)) {
     // Back from a fault: the unwind left this registration the innermost.
-    __asm__ volatile("movl %0, %%fs:0" : : "r"(static_cast<GuardFrame *volatile>(frame.previous)) : "memory");
+    __asm__ volatile("movl %0, %%fs:0" : : "r"(frame.previous) : "memory");
     return false;
   }
   __asm__ volatile("movl %0, %%fs:0" : : "r"(&frame) : "memory");
