@@ -16,7 +16,7 @@ if(WIN32 AND NOT MSVC)
   # written relative, whatever folder the tree was built in. The build
   # directory's map comes last, so that it wins inside the source tree.
   target_compile_options(tovra_options INTERFACE
-    $<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build>)
+    $<$<COMPILE_LANGUAGE:C,CXX,ASM>:-ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build>)
   # A release links stripped: stripping later (strip, CPack) would write a
   # time into the header again.
   target_link_options(tovra_options INTERFACE -Wl,--no-insert-timestamp $<$<CONFIG:Release,MinSizeRel>:-s>)

@@ -71,13 +71,20 @@ std::string GetModuleFilePath(HMODULE module);
 HMODULE GetExecutableModule();
 // The module handle of the library (or executable) that holds this code.
 HMODULE GetCurrentModule();
+// The loaded module whose image holds `address`, with the address's offset
+// from the module's start; null when no module holds it.
+HMODULE GetModuleAt(const void *address, uintptr_t *offset);
+// Whether `address` lies in memory that holds code.
+bool IsCodeAddress(const void *address);
 
 // An exception that left guarded code unhandled: its code (0xC0000005 for an
-// access violation, ...), where it was raised, its first two parameters (an
-// access violation's read/write/execute flag and address), and the words at
-// the top of the stack where it was raised, in which the return address into
-// the code that raised it usually lies (an exception raised through the
-// system's RaiseException is raised inside the system).
+// access violation, ...), where it was raised, and its first two parameters
+// (an access violation's read/write/execute flag and address). `stack` holds
+// where the frames that led to it return to, innermost first: on 64-bit
+// Windows read from the unwind tables; on 32-bit Windows the words at the top
+// of the stack, among which those addresses lie. An exception raised through
+// the system's RaiseException is raised inside the system, so its caller is
+// found there.
 struct GuardedFault {
   static const unsigned kStackWords = 32;
   DWORD code = 0;

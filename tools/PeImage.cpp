@@ -37,6 +37,7 @@ struct Bytes {
 
 bool PeImage::Read(const std::string &filePath) {
   machine = 0;
+  imageBase = 0;
   imports.clear();
   exports.clear();
   std::FILE *file = std::fopen(filePath.c_str(), "rb");
@@ -53,6 +54,7 @@ bool PeImage::Read(const std::string &filePath) {
 
 bool PeImage::Parse(const unsigned char *data, size_t size) {
   machine = 0;
+  imageBase = 0;
   imports.clear();
   exports.clear();
   const Bytes bytes{data, size};
@@ -78,8 +80,16 @@ void PeImage::ParseDirectories(const unsigned char *data, size_t size, size_t op
   // directory the second.
   uint64_t countField, directories;
   switch (bytes.U16(optionalHeader)) {
-    case 0x10B: countField = optionalHeader + 92; directories = optionalHeader + 96; break;
-    case 0x20B: countField = optionalHeader + 108; directories = optionalHeader + 112; break;
+    case 0x10B:
+      imageBase = bytes.U32(optionalHeader + 28);
+      countField = optionalHeader + 92;
+      directories = optionalHeader + 96;
+      break;
+    case 0x20B:
+      imageBase = uint64_t(bytes.U32(optionalHeader + 24)) | uint64_t(bytes.U32(optionalHeader + 28)) << 32;
+      countField = optionalHeader + 108;
+      directories = optionalHeader + 112;
+      break;
     default: return;
   }
   if (bytes.U32(countField) < 2 || directories + 16 > uint64_t(optionalHeader) + optionalSize) return;

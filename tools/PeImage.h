@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ class PeImage {
 
   // The header's Machine field (0x14C for 32-bit x86).
   unsigned Machine() const { return machine; }
+  // The address the image prefers to be loaded at: where its debug
+  // information places its code.
+  uint64_t ImageBase() const { return imageBase; }
   // The DLL names of the import directory, in its order; empty when the
   // file imports nothing or its import directory cannot be read.
   const std::vector<std::string> &Imports() const { return imports; }
@@ -48,6 +52,7 @@ class PeImage {
                         size_t sections, unsigned sectionCount);
 
   unsigned machine = 0;
+  uint64_t imageBase = 0;
   std::vector<std::string> imports;
   std::vector<std::string> exports;
 };

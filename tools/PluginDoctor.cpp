@@ -7,6 +7,7 @@
 #include "text/DoubleByte.h"
 #include "text/GlobalText.h"
 #include "text/TextSearch.h"
+#include "tools/FaultReport.h"
 #include "tools/PeImage.h"
 
 static const char *Summary(PluginDoctor::Verdict verdict) {
@@ -21,6 +22,7 @@ static const char *Summary(PluginDoctor::Verdict verdict) {
     case PluginDoctor::kVersionRefused: return "the plug-in does not answer the version request with TOVRA/1.0";
     case PluginDoctor::kExecuteRefused: return "the plug-in does not answer the call with TOVRA/1.0 200 OK";
     case PluginDoctor::kNoResult: return "the plug-in's answer carries no Result";
+    case PluginDoctor::kFaulted: return "the plug-in faulted";
   }
   return "unknown";
 }
@@ -183,6 +185,7 @@ PluginDoctor::Verdict PluginDoctor::LoadPlugin(const CText &path) {
     Say(std::string("  accepted: the reply begins with \"") + kProtocolToken + "\"");
     return kWorks;
   }
+  if (faulted) return kFaulted;
   if (!bound) {
     const LoaderError error = LastLoaderError();
     Say("loading:       failed");
@@ -303,6 +306,32 @@ void PluginDoctor::UnloadCalled(int result) {
   Say("  returned " + std::to_string(result));
 }
 
+static const char *StepWords(PluginStep step) {
+  switch (step) {
+    case PluginStep::kLibraryLoad: return "while its library was loaded";
+    case PluginStep::kLoadCall: return "in its load entry";
+    case PluginStep::kVersion: return "answering the version request";
+    case PluginStep::kRequest: return "answering the EXECUTE request";
+    case PluginStep::kUnloadCall: return "in its unload entry";
+    case PluginStep::kLibraryFree: return "while its library was freed";
+  }
+  return "";
+}
+
+// Said while the plug-in is still loaded, so that its module can be named.
+void PluginDoctor::Faulted(PluginStep faultStep, const platform::GuardedFault &fault) {
+  faulted = true;
+  Say("fault:         " + ExceptionWords(fault) + " " + StepWords(faultStep));
+  Say("  at " + FaultPlace(fault, plugin.hModule));
+  const std::string command = SourceLineCommand(fault, plugin.hModule);
+  if (!command.empty()) Say("  the source line, in a plug-in built with -g: " + command);
+  if (faultStep == PluginStep::kUnloadCall || faultStep == PluginStep::kLibraryFree)
+    Say("  the library ends only the unload, and frees the plug-in all the same");
+  else
+    Say("  the library ends only this call, which is replaced by nothing, and sends the plug-in nothing more "
+        "until the host's unload");
+}
+
 PluginDoctor::Verdict PluginDoctor::Execute(const CText &callText) {
   const char *name;
   size_t nameLength;
@@ -317,6 +346,7 @@ PluginDoctor::Verdict PluginDoctor::Execute(const CText &callText) {
     hasResult = FindResult(answer, length, &value, &valueLength);
     if (hasResult) result = CText(value, valueLength);
   });
+  if (faulted) return kFaulted;
   if (!accepted && !answered) {
     Say("  refused: without a reply the call is replaced by nothing");
     return kExecuteRefused;
@@ -367,6 +397,7 @@ PluginDoctor::Verdict PluginDoctor::Finish(Verdict verdict) {
   step = Step::kFinish;
   if (plugin.hModule) plugin.Unload();
   if (bound) Say("freed:         the plug-in library");
+  if (faulted) verdict = kFaulted;
   PluginModule::SetObserver(nullptr);
   Say("verdict:       " + std::string(Summary(verdict)) +
       (verdict == kWorks ? "" : "; the call is replaced by nothing") + " (exit " + std::to_string(verdict) + ")");

@@ -33,6 +33,7 @@ class PluginDoctor : private PluginObserver {
     kVersionRefused = 8,  // no version reply, or one not beginning "TOVRA/1.0"
     kExecuteRefused = 9,  // no EXECUTE reply, or its status is not 200 OK
     kNoResult = 10,       // an accepted reply without a Result header
+    kFaulted = 11,        // an exception left the plug-in's code unhandled
   };
 
   explicit PluginDoctor(std::FILE *output) : out(output) {}
@@ -53,6 +54,7 @@ class PluginDoctor : private PluginObserver {
   void Sending(const char *text, size_t length, bool sent) override;
   void Answered(HGLOBAL block, BlockLength stated, const char *text, size_t length) override;
   void UnloadCalled(int result) override;
+  void Faulted(PluginStep step, const platform::GuardedFault &fault) override;
 
   // Where the examination is: what a request sent now is.
   enum class Step { kBringUp, kExecute, kFinish };
@@ -81,5 +83,6 @@ class PluginDoctor : private PluginObserver {
   bool requestBound = false;     // a request entry was among them
   bool answered = false;         // the last request got a reply block
   bool refusalShown = false;     // the version refusal has been said
+  bool faulted = false;          // the guard contained a fault of the plug-in
   std::string statusLine;        // the first line of the last reply
 };

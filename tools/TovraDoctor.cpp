@@ -51,7 +51,9 @@ static const char kUsageText[] =
     "   7  the plug-in exports neither \"request\" nor \"_request\"\n"
     "   8  the version reply is missing or does not begin with TOVRA/1.0\n"
     "   9  the EXECUTE reply is missing or its status is not TOVRA/1.0 200 OK\n"
-    "  10  the EXECUTE reply has no Result header\n";
+    "  10  the EXECUTE reply has no Result header\n"
+    "  11  the plug-in faulted (an exception left its code): the step, the\n"
+    "      exception and where it happened are said\n";
 
 // The call read from stdin: its bytes up to the first line end, which a
 // String text cannot hold.

@@ -190,6 +190,21 @@ HMODULE GetCurrentModule() {
   return GetExecutableModule();
 }
 
+HMODULE GetModuleAt(const void *address, uintptr_t *offset) {
+  Dl_info info;
+  if (!::dladdr(address, &info) || !info.dli_fname) return nullptr;
+  HMODULE module = ::dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
+  if (!module) return nullptr;
+  ::dlclose(module);  // loaded still: the address lies in it
+  *offset = reinterpret_cast<uintptr_t>(address) - reinterpret_cast<uintptr_t>(info.dli_fbase);
+  return module;
+}
+
+bool IsCodeAddress(const void *address) {
+  Dl_info info;
+  return ::dladdr(address, &info) && info.dli_sname;
+}
+
 // Natively the call runs unguarded: AddressSanitizer and UBSan own the
 // signals here, and a fault must reach them to be reported where it is.
 bool CallGuarded(void (*call)(void *context), void *context, GuardedFault *) {

@@ -17,12 +17,33 @@ void RecordFault(const EXCEPTION_RECORD *record, const CONTEXT *context, Guarded
 #endif
   // The committed stack runs from the raising frame up to the stack's base.
   MEMORY_BASIC_INFORMATION stack;
-  fault->stackCount = 0;
   if (!top || !::VirtualQuery(reinterpret_cast<void *>(top), &stack, sizeof stack) || stack.State != MEM_COMMIT) return;
   const uintptr_t end = reinterpret_cast<uintptr_t>(stack.BaseAddress) + stack.RegionSize;
+#ifdef _WIN64
+  // The frames, unwound by their tables on a copy of the context; a frame
+  // without a table is a leaf, its return address on top of the stack. The
+  // walk stays on the stack and stops where it would not go up it.
+  CONTEXT frame = *context;
+  while (fault->stackCount < 8 && frame.Rip && frame.Rsp >= top && frame.Rsp + 8 <= end) {
+    fault->stack[fault->stackCount++] = frame.Rip;
+    const DWORD64 previous = frame.Rsp;
+    DWORD64 imageBase = 0;
+    if (PRUNTIME_FUNCTION function = ::RtlLookupFunctionEntry(frame.Rip, &imageBase, nullptr)) {
+      void *handlerData;
+      DWORD64 establisher;
+      ::RtlVirtualUnwind(UNW_FLAG_NHANDLER, imageBase, frame.Rip, function, &frame, &handlerData, &establisher,
+                         nullptr);
+    } else {
+      frame.Rip = *reinterpret_cast<const DWORD64 *>(frame.Rsp);
+      frame.Rsp += 8;
+    }
+    if (frame.Rsp <= previous) break;
+  }
+#else
   const uintptr_t *word = reinterpret_cast<const uintptr_t *>(top);
   while (fault->stackCount < GuardedFault::kStackWords && reinterpret_cast<uintptr_t>(word + 1) <= end)
     fault->stack[fault->stackCount++] = *word++;
+#endif
 }
 
 // SetThreadStackGuarantee, looked up at run time: 32-bit Windows XP has none.

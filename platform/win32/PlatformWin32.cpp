@@ -80,4 +80,19 @@ HMODULE GetCurrentModule() {
   return module;
 }
 
+HMODULE GetModuleAt(const void *address, uintptr_t *offset) {
+  HMODULE module = nullptr;
+  if (!::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCSTR>(address), &module))
+    return nullptr;
+  *offset = reinterpret_cast<uintptr_t>(address) - reinterpret_cast<uintptr_t>(module);
+  return module;
+}
+
+bool IsCodeAddress(const void *address) {
+  MEMORY_BASIC_INFORMATION memory;
+  if (!::VirtualQuery(address, &memory, sizeof memory) || memory.State != MEM_COMMIT) return false;
+  return (memory.Protect & (PAGE_EXECUTE | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY)) != 0;
+}
+
 }  // namespace platform

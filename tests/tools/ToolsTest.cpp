@@ -322,6 +322,18 @@ TEST_F(ToolsTest, DoctorSaysWhatHappensAtEachStepAndWhyAPluginFails) {
        }, {}, {"%1"}},
       {"the doctor calls unload once, after the one call", "tovra-doctor", {"counter"}, "", 0,
        {"Result:        \"1\""}, {"counter: load\ncounter: unload after 1 calls\n"}, {}},
+#ifdef _WIN32
+      {"a fault in a request is named, with its module and offset and the line's command", "tovra-doctor",
+       {"faulty", "write"}, "", 11,
+       {"fault:         access violation writing address 0", " answering the EXECUTE request", "  at FAULTY.dll+0x",
+        "addr2line -f -C -e ", "unload call:", "verdict:       the plug-in faulted"}, {}, {"Result:"}},
+      {"an exception raised through the system is traced to the plug-in's call", "tovra-doctor", {"faulty", "msvc"},
+       "", 11, {"C++ exception (thrown by MSVC-built code) (exception E06D7363)", ", raised from FAULTY.dll+0x"}, {},
+       {}},
+      {"a fault in the load entry ends the bring-up", "tovra-doctor", {"faultload"}, "", 11,
+       {"fault:         access violation writing address 0", " in its load entry", "unload call:"}, {},
+       {"version request"}},
+#endif
   });
 }
 
