@@ -54,13 +54,15 @@ Plan::Plan() {
   workloads.emplace_back(new Workload(MakeCallsWorkload(kSideBySideCalls)));
   items.push_back(Item{"library_side_by_side", Kind::Library, workloads.back().get(), 8});
   items.push_back(Item{"direct_side_by_side", Kind::Direct, workloads.back().get(), 8});
+  items.push_back(Item{"guarded_side_by_side", Kind::Guarded, workloads.back().get(), 8});
 }
 
 bool RunBatch(const Item &item, const HostLibrary &library, const DirectPlugin &plugin, const Measure &measure) {
-  if (item.kind == Kind::Direct) {
+  if (item.kind == Kind::Direct || item.kind == Kind::Guarded) {
+    const bool guarded = item.kind == Kind::Guarded;
     size_t answered = 0;
     measure([&] {
-      for (size_t i = 0; i < item.batch; ++i) answered += plugin.Exchange(item.workload->calls);
+      for (size_t i = 0; i < item.batch; ++i) answered += plugin.Exchange(item.workload->calls, guarded);
     });
     return answered == item.batch * item.workload->calls;
   }
@@ -106,7 +108,11 @@ bool Plan::Report(const char *harness, const char *unit, const Targets &targets,
   const double direct = Cost("direct_side_by_side");
   const double perCall = library / kSideBySideCalls, directPerCall = direct / kSideBySideCalls;
   const double callRatio = direct > 0 && library >= 0 ? library / direct : -1;
-  std::fprintf(out, "%-24s %14.1f\n%-24s %14.1f\n", "library, per call", perCall, "direct, per call", directPerCall);
+  const double guardedPerCall = Cost("guarded_side_by_side") / kSideBySideCalls;
+  std::fprintf(out, "%-24s %14.1f\n%-24s %14.1f\n%-24s %14.1f  (the fault guard: %+.1f per call, %+.1f%%)\n",
+               "library, per call", perCall, "direct, per call", directPerCall, "direct guarded, per call",
+               guardedPerCall, guardedPerCall - directPerCall,
+               directPerCall > 0 ? 100 * (guardedPerCall - directPerCall) / directPerCall : 0.0);
   met = Ratio(out, harness, "call_vs_direct_exchange", callRatio, targets.call) && met;
 
   std::fprintf(out, "== %s: cost per byte of the String value (%s per byte)\n", harness, unit);

@@ -138,7 +138,7 @@ DirectPlugin::~DirectPlugin() {
   if (module) platform::FreeDynamicLibrary(module);
 }
 
-size_t DirectPlugin::Exchange(size_t count) const {
+size_t DirectPlugin::Exchange(size_t count, bool guarded) const {
   size_t answered = 0;
   for (size_t i = 0; i < count; ++i) {
     std::string text(kExecuteHead);
@@ -147,7 +147,12 @@ size_t DirectPlugin::Exchange(size_t count) const {
     text += "\r\n\r\n";
     BlockLength length = static_cast<BlockLength>(text.size());
     HGLOBAL block = BlockOf(text.data(), text.size());
-    HGLOBAL reply = request(block, &length);
+    HGLOBAL reply = nullptr;
+    platform::GuardedFault fault;
+    if (guarded)
+      platform::CallGuarded([&] { reply = request(block, &length); }, &fault);
+    else
+      reply = request(block, &length);
     if (!reply) continue;
     std::string replyText(static_cast<const char *>(reply), static_cast<size_t>(length));
     Escape(replyText.data());

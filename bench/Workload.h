@@ -74,8 +74,9 @@ class DirectPlugin {
   // Sends `count` EXECUTE requests with the argument "1" as a caller that
   // talks to the plug-in itself would: build the text, copy it into a block,
   // call the request entry, copy the reply out and free its block. Returns
-  // how many replies came back.
-  size_t Exchange(size_t count) const;
+  // how many replies came back. `guarded`: each call of the request entry
+  // runs under the fault guard, as the library calls it.
+  size_t Exchange(size_t count, bool guarded = false) const;
 
  private:
   HMODULE module = nullptr;
