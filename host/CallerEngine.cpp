@@ -90,14 +90,14 @@ static void CarryOutCall(const char *callText, size_t length, CText *output) {
   if (!ParseCall(callText, length, &name, &nameLength, &request)) return;  // no name: nothing to call
   PluginModule *module = ModuleForName(name, nameLength);
   if (!module) return;
-  if (!module->hModule) {
-    if (module->IsFaulted()) return;  // not brought up again before the host's unload
+  if (!module->IsUp()) {
     // Without its own directory the library loads nothing: a bare name would
-    // be looked for along the system's search path.
+    // be looked for along the system's search path. Surrogates, too, are
+    // started only from there.
     CText path = LibraryDirectory();
     if (path.IsEmpty()) return;
-    module->Load(path.Append(CText(name, nameLength).ToUpper()).c_str(), 0);
-    if (!module->hModule) return;
+    PluginModule::SetSurrogateDirectory(path.c_str());
+    if (!module->Load(path.Append(CText(name, nameLength).ToUpper()).c_str(), 0)) return;
   }
   module->Exchange(request.Text(), request.Length(), [output](const char *answer, size_t answerLength) {
     const char *result;

@@ -112,4 +112,64 @@ bool CallGuarded(Call &&call, GuardedFault *fault) {
                      fault);
 }
 
+// A private two-way byte channel between a program and a child program it
+// started: two anonymous pipes, whose far ends go to that child alone. The
+// child also gets a handle of its parent, and ends when the parent ends;
+// where the system allows it, a kill-on-close job object ends it as well.
+// Nothing has a name that another process could open.
+//
+//   platform::Channel channel;                      // in the parent
+//   channel.StartChild("C:\\dir\\child.exe");
+//   channel.Send(bytes, count);
+//   channel.Receive(buffer, capacity);              // 0: the child is gone
+//   channel.Close(true);                            // waits for the child
+//
+//   platform::Channel channel;                      // in the child
+//   channel.ConnectToParent(::GetCommandLineA());
+//
+// Natively there are no children: a plug-in never needs one there.
+class Channel {
+ public:
+  Channel() = default;
+  Channel(const Channel &) = delete;
+  Channel &operator=(const Channel &) = delete;
+  ~Channel() { Close(false); }
+
+  // Starts `program`, a full path that is never looked for along a search
+  // path, and connects to it. The child inherits the channel's far ends and
+  // the handle of this process, and nothing else. False when it cannot be
+  // started.
+  bool StartChild(const char *program);
+  // In a child started by StartChild: the channel to the parent named on its
+  // command line. From here on the child ends when the parent ends; its
+  // channel handles are kept from the programs it starts in turn.
+  bool ConnectToParent(const char *commandLine);
+
+  bool IsOpen() const;
+  // Sends all `length` bytes; false when the channel is broken.
+  bool Send(const void *bytes, size_t length);
+  // Receives at least one and at most `capacity` bytes; 0 when the channel
+  // is broken (the peer has gone, or closed its end).
+  size_t Receive(void *buffer, size_t capacity);
+  // Closes the channel, which a child still running reads as its end of
+  // input. In the parent: with `waitForChild`, then waits until the child has
+  // ended; without, ends it at once.
+  void Close(bool waitForChild);
+  // Waits up to `milliseconds` for the child to end by itself; true when it
+  // has ended (or there is none).
+  bool WaitForChild(unsigned long milliseconds);
+  // The child's exit code once it has ended; false while it runs, or when
+  // there was none.
+  bool ChildExitCode(unsigned long *code) const;
+
+ private:
+#ifdef _WIN32
+  HANDLE toPeer = nullptr;
+  HANDLE fromPeer = nullptr;
+  HANDLE child = nullptr;
+#endif
+  bool hasExited = false;
+  unsigned long exitCode = 0;
+};
+
 }  // namespace platform

@@ -2,15 +2,24 @@
 
 #include <cstring>
 
-#include "text/GlobalText.h"
+#include "plugin/PeImage.h"
 #include "plugin/PluginPaths.h"
 #include "plugin/PluginRequests.h"
+#include "text/GlobalText.h"
 #include "text/TextSearch.h"
 
 static PluginObserver *observer = nullptr;
+static std::string &SurrogateDirectory() {
+  static std::string directory;
+  return directory;
+}
 
 void PluginModule::SetObserver(PluginObserver *newObserver) {
   observer = newObserver;
+}
+
+void PluginModule::SetSurrogateDirectory(const std::string &directory) {
+  SurrogateDirectory() = directory;
 }
 
 template <typename Call>
@@ -18,8 +27,44 @@ bool PluginModule::Guarded(PluginStep step, Call &&call) {
   platform::GuardedFault fault;
   if (platform::CallGuarded(call, &fault)) return true;
   faulted = true;
+  faultedOnce = true;
   if (observer) observer->Faulted(step, fault);
   return false;
+}
+
+BOOL PluginModule::Load(const char *path, DWORD flags) {
+  // The machine is read from the file's header before anything of it runs;
+  // a file that is no PE file (natively, every plug-in) is left to the loader.
+  unsigned machine = PeImage::ReadMachine(platform::GetLibraryFilePath(path));
+  const bool otherMachine = machine != 0 && machine != PeImage::kOwnMachine;
+  if (!otherMachine && !faultedOnce) return CLibraryModule::Load(path, flags);
+  return LoadInSurrogate(path, otherMachine ? machine : PeImage::kOwnMachine, !otherMachine);
+}
+
+BOOL PluginModule::LoadInSurrogate(const char *path, unsigned machine, bool faultedHere) {
+  const std::string program = SurrogateDirectory().empty()
+                                  ? std::string()
+                                  : PluginSurrogate::ProgramFor(SurrogateDirectory(), machine);
+  if (observer) observer->GoesToSurrogate(program, machine, faultedHere);
+  std::unique_ptr<PluginSurrogate> started(new PluginSurrogate);
+  BringUpOutcome outcome = BringUpOutcome::kUp;
+  uint32_t loaderError = 0;
+  std::string versionReply;
+  if (!started->Start(program) || !started->BringUp(path, &outcome, &loaderError, &versionReply)) {
+    if (observer && started->Failure().kind == SurrogateFailure::kRefused)
+      observer->BroughtUpInSurrogate(outcome, loaderError, versionReply);
+    else if (observer)
+      observer->SurrogateFailed(started->Failure());
+    return FALSE;
+  }
+  if (observer) observer->BroughtUpInSurrogate(outcome, loaderError, versionReply);
+  surrogate = std::move(started);
+  return TRUE;
+}
+
+void PluginModule::EndSurrogate() {
+  if (observer) observer->SurrogateFailed(surrogate->Failure());
+  surrogate.reset();
 }
 
 HMODULE PluginModule::LoadLibraryFile(const char *path, DWORD flags) {
@@ -68,6 +113,10 @@ int PluginModule::OnDetach() {
 }
 
 void PluginModule::UnloadPlugin() {
+  if (surrogate) {
+    surrogate->Unload();
+    surrogate.reset();
+  }
   Unload();
   faulted = false;
 }
@@ -90,20 +139,55 @@ int PluginModule::CallLoad() {
 }
 
 bool PluginModule::SendText(const char *text, size_t count, PluginStep step, Answer *answer) {
-  if (faulted) return false;
+  if (surrogate) return SendToSurrogate(text, count, answer);
+  return SendHere(text, count, step, answer);
+}
+
+bool PluginModule::SendHere(const char *text, size_t count, PluginStep step, Answer *answer) {
+  if (faulted || !pfnRequest) return false;
   BlockLength length = 0;
   HGLOBAL block = CopyBytesToGlobal(text, count, &length);
   if (observer) observer->Sending(text, count, block != nullptr);
   if (!block) return false;  // the block, had it been sent, is the plug-in's
   PluginRequestFunction requestEntry = pfnRequest;
   if (!Guarded(step, [&] { answer->block = requestEntry(block, &length); })) return false;
+  answer->stated = length;
   if (!answer->block) {
-    if (observer) observer->Answered(nullptr, length, "", 0);
+    if (observer) observer->Answered(false, length, 0, "", 0);
     return false;
   }
   answer->text = static_cast<const char *>(answer->block);
   answer->length = GlobalTextLength(answer->block, length);
-  if (observer) observer->Answered(answer->block, length, answer->text, answer->length);
+  if (observer) observer->Answered(true, length, platform::GlobalBlockSize(answer->block), answer->text, answer->length);
+  return true;
+}
+
+bool PluginModule::SendToSurrogate(const char *text, size_t count, Answer *answer) {
+  if (observer) observer->Sending(text, count, true);
+  SurrogateAnswer &copied = answer->copied;
+  if (!surrogate->Ask(text, count, &copied)) {
+    EndSurrogate();
+    return false;
+  }
+  if (observer)
+    observer->Answered(copied.answered, copied.stated, static_cast<size_t>(copied.blockSize), copied.text.data(),
+                       copied.text.size());
+  if (!copied.answered) return false;
+  answer->stated = copied.stated;
+  answer->text = copied.text.data();
+  answer->length = copied.text.size();
+  return true;
+}
+
+bool PluginModule::Relay(const char *text, size_t length, SurrogateAnswer *copied) {
+  Answer answer;
+  if (!hModule) return false;
+  const bool answered = SendHere(text, length, PluginStep::kRequest, &answer);
+  if (faulted) return false;
+  copied->answered = answered;
+  copied->stated = answer.stated;
+  copied->blockSize = answer.block ? platform::GlobalBlockSize(answer.block) : 0;
+  copied->text.assign(answer.text, answer.length);
   return true;
 }
 

@@ -9,12 +9,22 @@
 // Every entry into the plug-in's code (loading and freeing its library, its
 // load, request and unload entries) runs under a fault guard. An exception
 // that leaves the plug-in unhandled ends only that call, as a failed call
-// ends, and makes the module faulted: it sends the plug-in nothing more until
-// the host's unload.
+// ends, and makes the module faulted: it sends that library nothing more
+// until the host's unload.
+//
+// Where the plug-in runs: in this process, or in a surrogate process of its
+// own (PluginSurrogate), which brings it up the same way and answers its
+// requests with the same bytes. A plug-in runs in a surrogate when its file
+// is a DLL of the other bitness, and, once it has faulted here, from its next
+// call on for the rest of the module's life.
 #pragma once
+
+#include <memory>
+#include <string>
 
 #include "framework/LibraryModule.h"
 #include "plugin/PluginRequests.h"
+#include "plugin/PluginSurrogate.h"
 #include "platform/Platform.h"
 #include "text/Text.h"
 
@@ -23,9 +33,6 @@ typedef BOOL(TOVRA_CDECL *PluginUnloadFunction)();
 typedef HGLOBAL(TOVRA_CDECL *PluginRequestFunction)(HGLOBAL block, BlockLength *length);
 
 class PluginModule;
-
-// The steps at which the library enters a plug-in's code.
-enum class PluginStep { kLibraryLoad, kLoadCall, kVersion, kRequest, kUnloadCall, kLibraryFree };
 
 // Sees every step a module takes with its plug-in, as it happens. The
 // library sets none; tovra-doctor sets one to show each step in words, so it
@@ -41,18 +48,31 @@ class PluginObserver {
   // A request text is about to be sent; `sent` false when no block could be
   // had for it, and nothing was sent.
   virtual void Sending(const char *text, size_t length, bool sent) {}
-  // The request entry returned `block` (null: no answer), with the length it
-  // stated; `text` is what the module reads of the block.
-  virtual void Answered(HGLOBAL block, BlockLength stated, const char *text, size_t length) {}
+  // The request entry answered (`answered` false: it returned no block),
+  // stating `stated` for a block of `blockSize` bytes; `text` is what the
+  // module reads of the block.
+  virtual void Answered(bool answered, BlockLength stated, size_t blockSize, const char *text, size_t length) {}
   // The unload entry was called and returned `result`.
   virtual void UnloadCalled(int result) {}
   // An exception left the plug-in's code unhandled at `step`; the guard
   // ended that call.
   virtual void Faulted(PluginStep step, const platform::GuardedFault &fault) {}
+  // The plug-in is brought up in a surrogate, `program`: its file is a DLL
+  // of another machine than this program's (`machine`), or it faulted here.
+  virtual void GoesToSurrogate(const std::string &program, unsigned machine, bool faultedHere) {}
+  // The surrogate brought the plug-in up, or refused it for `outcome` (with
+  // the loader's error, or the version reply).
+  virtual void BroughtUpInSurrogate(BringUpOutcome outcome, uint32_t loaderError, const std::string &versionReply) {}
+  // The surrogate failed at a step: it could not be started, it ended or
+  // broke the channel, or its guard contained a fault of the plug-in.
+  virtual void SurrogateFailed(const SurrogateFailure &failure) {}
 };
 
 class PluginModule : public CLibraryModule {
  public:
+  // Brings the plug-in up where it runs: here, as CLibraryModule loads a
+  // library, or in a surrogate. TRUE when it is up.
+  BOOL Load(const char *path, DWORD flags) override;
   // Binds the entry points and brings the plug-in up; FALSE refuses it (no
   // request entry, or a version reply that is not TOVRA/1.0).
   BOOL OnAttach() override;
@@ -60,13 +80,23 @@ class PluginModule : public CLibraryModule {
   // far as its load call, just before the library is freed.
   int OnDetach() override;
 
-  // What the host's unload does to the plug-in: its unload entry runs and its
-  // library is freed, and a plug-in that faulted may be brought up afresh by
-  // the next call that names it.
+  // Whether the plug-in is up and may be sent requests: here, or in its
+  // surrogate.
+  bool IsUp() const { return surrogate || (hModule && !faulted); }
+  // Whether it runs, or will be brought up, in a surrogate.
+  bool RunsInSurrogate() const { return surrogate || faultedOnce; }
+  // What the host's unload does to the plug-in: its unload entry runs and
+  // its library is freed, here and in its surrogate, which then ends; the
+  // next call that names it brings it up afresh (in a surrogate, once it has
+  // faulted here).
   void UnloadPlugin();
-  // An exception left the plug-in's code unhandled: until UnloadPlugin it is
-  // neither brought up again nor sent anything.
-  bool IsFaulted() const { return faulted; }
+  // One request sent here, its answer copied out whatever it says: what a
+  // surrogate does for the library. False when the module is not up here,
+  // no block could be sent or the plug-in faulted.
+  bool Relay(const char *text, size_t length, SurrogateAnswer *answer);
+  // The directory of the surrogate programs (the library's own); until it
+  // is set, no plug-in is brought up in a surrogate.
+  static void SetSurrogateDirectory(const std::string &directory);
 
   // Calls the load entry with the plug-in's directory in a new block that
   // becomes the plug-in's; 1 when there is no load entry. The directory is
@@ -103,7 +133,8 @@ class PluginModule : public CLibraryModule {
 
  private:
   // The plug-in's answer to one request, its text read where it lies (as
-  // ReadGlobalText takes it); the block is freed with the answer, once.
+  // ReadGlobalText takes it); the block is freed with the answer, once. An
+  // answer from a surrogate is a copy the answer holds.
   struct Answer {
     Answer() = default;
     Answer(const Answer &) = delete;
@@ -112,12 +143,20 @@ class PluginModule : public CLibraryModule {
       if (block) platform::FreeGlobalBlock(block);
     }
     HGLOBAL block = nullptr;
+    BlockLength stated = 0;
     const char *text = "";
     size_t length = 0;
+    SurrogateAnswer copied;
   };
-  // One exchange of texts at `step`: false when the module is faulted, no
-  // block could be sent, the plug-in returned none or it faulted.
+  // One exchange of texts at `step`, here or in the surrogate: false when
+  // the plug-in is not up, no block could be sent, the plug-in returned none
+  // or it faulted, or its surrogate failed (and was ended).
   bool SendText(const char *text, size_t length, PluginStep step, Answer *answer);
+  bool SendHere(const char *text, size_t length, PluginStep step, Answer *answer);
+  bool SendToSurrogate(const char *text, size_t length, Answer *answer);
+  // Brings the plug-in up in a new surrogate for plug-ins of `machine`.
+  BOOL LoadInSurrogate(const char *path, unsigned machine, bool faultedHere);
+  void EndSurrogate();
   // Runs `call`, which enters the plug-in's code, under the fault guard;
   // false when it faulted, and the module is then faulted.
   template <typename Call>
@@ -125,5 +164,10 @@ class PluginModule : public CLibraryModule {
   template <typename Function>
   Function Bind(const char *name, const char *underscoreName);
 
+  // The library here faulted: it gets no more calls.
   bool faulted = false;
+  // The plug-in faulted here once: from its next bring-up on it runs in a
+  // surrogate, whatever its machine. Kept across the host's unload.
+  bool faultedOnce = false;
+  std::unique_ptr<PluginSurrogate> surrogate;
 };

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "tools/LoaderFacts.h"
-#include "tools/PeImage.h"
+#include "plugin/PeImage.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "host/Envelope.h"
 #include "text/GlobalText.h"
 #include "tools/LoaderFacts.h"
-#include "tools/PeImage.h"
+#include "plugin/PeImage.h"
 
 #ifdef _WIN32
 static const char kLibraryFileName[] = "tovracaller.dll";

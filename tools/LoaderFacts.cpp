@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "platform/Platform.h"
-#include "tools/PeImage.h"
+#include "plugin/PeImage.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -8,7 +8,7 @@
 #include "text/GlobalText.h"
 #include "text/TextSearch.h"
 #include "tools/FaultReport.h"
-#include "tools/PeImage.h"
+#include "plugin/PeImage.h"
 
 static const char *Summary(PluginDoctor::Verdict verdict) {
   switch (verdict) {
@@ -278,8 +278,8 @@ void PluginDoctor::Sending(const char *text, size_t length, bool sent) {
 }
 
 // The reply as the library reads it, with what bounded its reading.
-void PluginDoctor::Answered(HGLOBAL block, BlockLength stated, const char *text, size_t length) {
-  if (!block) {
+void PluginDoctor::Answered(bool replied, BlockLength stated, size_t blockSize, const char *text, size_t length) {
+  if (!replied) {
     Say("reply:         none (the request entry returned no block)");
     return;
   }
@@ -287,7 +287,6 @@ void PluginDoctor::Answered(HGLOBAL block, BlockLength stated, const char *text,
   const char *lineEnd = static_cast<const char *>(std::memchr(text, '\r', length));
   statusLine.assign(text, lineEnd ? static_cast<size_t>(lineEnd - text) : length);
   SayText("reply", text, length);
-  const size_t blockSize = platform::GlobalBlockSize(block);
   const std::string statedText = "the stated length " + std::to_string(stated);
   if (stated < 0)
     Say("  " + statedText + " is negative: the library reads nothing of the block");

@@ -52,7 +52,7 @@ class PluginDoctor : private PluginObserver {
   void EntriesBound(const PluginModule &module) override;
   void LoadCalled(const CText &directory, bool sent, int result) override;
   void Sending(const char *text, size_t length, bool sent) override;
-  void Answered(HGLOBAL block, BlockLength stated, const char *text, size_t length) override;
+  void Answered(bool replied, BlockLength stated, size_t blockSize, const char *text, size_t length) override;
   void UnloadCalled(int result) override;
   void Faulted(PluginStep step, const platform::GuardedFault &fault) override;
 

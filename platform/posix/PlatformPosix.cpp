@@ -205,6 +205,17 @@ bool IsCodeAddress(const void *address) {
   return ::dladdr(address, &info) && info.dli_sname;
 }
 
+// Natively a plug-in is never run in a child: every one is of the library's
+// own kind, and no guard marks one as faulted.
+bool Channel::StartChild(const char *) { return false; }
+bool Channel::ConnectToParent(const char *) { return false; }
+bool Channel::IsOpen() const { return false; }
+bool Channel::Send(const void *, size_t) { return false; }
+size_t Channel::Receive(void *, size_t) { return 0; }
+void Channel::Close(bool) {}
+bool Channel::WaitForChild(unsigned long) { return true; }
+bool Channel::ChildExitCode(unsigned long *) const { return false; }
+
 // Natively the call runs unguarded: AddressSanitizer and UBSan own the
 // signals here, and a fault must reach them to be reported where it is.
 bool CallGuarded(void (*call)(void *context), void *context, GuardedFault *) {

@@ -3,11 +3,12 @@
 // request or its unload entry (FAULT_AT), or in an EXECUTE request, where the
 // call's first argument names the fault: write, read, execute, overflow,
 // divide, intoverflow, illegal, privileged, breakpoint, float, raise, msvc,
-// cxx. What it is sent goes to the recorder. The kinds probe and catch fault and recover inside the plug-in, and
+// cxx; or ends its process: exit, abort, fastfail. What it is sent goes to the recorder. The kinds probe and catch fault and recover inside the plug-in, and
 // any other argument is answered as "ok:" and the argument.
 #include <windows.h>
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -86,6 +87,10 @@ std::string Fault(const std::string &kind) {
     ::RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 3, parameters);
   }
   if (kind == "cxx") Throw();
+  // What no guard in the process can contain.
+  if (kind == "exit") std::exit(5);
+  if (kind == "abort") std::abort();
+  if (kind == "fastfail") __asm__ volatile("int $0x29" : : "c"(7));
   if (kind == "probe") return ::IsBadReadPtr(reinterpret_cast<void *>(nowhere), 4) ? "probed" : "readable";
   if (kind == "catch") {
     try {

@@ -8,7 +8,7 @@
 
 #include "PeBuilder.h"
 #include "platform/Platform.h"
-#include "tools/PeImage.h"
+#include "plugin/PeImage.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "PeBuilder.h"
 #include "ToolRunner.h"
 #include "platform/Platform.h"
-#include "tools/PeImage.h"
+#include "plugin/PeImage.h"
 #include "tools/PluginDoctor.h"
 
 namespace fs = std::filesystem;

@@ -25,6 +25,10 @@ class PeImage {
 
   // Reads the file; false when it cannot be read or has no PE header.
   bool Read(const std::string &filePath);
+  // The machine of the file, from its first page only (what the library asks
+  // of a plug-in before it loads it); 0 when the file cannot be read or has
+  // no PE header.
+  static unsigned ReadMachine(const std::string &filePath);
   // The same for a file already in memory.
   bool Parse(const unsigned char *bytes, size_t size);
 

@@ -1,4 +1,4 @@
-#include "tools/PeImage.h"
+#include "plugin/PeImage.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -50,6 +50,16 @@ bool PeImage::Read(const std::string &filePath) {
   std::fclose(file);
   if (bytes.size() > kLargestFile) return false;
   return Parse(bytes.data(), bytes.size());
+}
+
+unsigned PeImage::ReadMachine(const std::string &filePath) {
+  std::FILE *file = std::fopen(filePath.c_str(), "rb");
+  if (!file) return 0;
+  unsigned char page[4096];
+  const size_t count = std::fread(page, 1, sizeof page, file);
+  std::fclose(file);
+  PeImage image;
+  return image.Parse(page, count) ? image.Machine() : 0;
 }
 
 bool PeImage::Parse(const unsigned char *data, size_t size) {

@@ -1,0 +1,87 @@
+// PluginSurrogate: the library's side of one surrogate, a program of its own
+// (tovra-surrogate32.exe or tovra-surrogate64.exe, beside the library) that
+// brings one plug-in up exactly as the library does and answers its
+// requests. Texts are copied across: the request's bytes go over, the
+// answer's bytes come back unchanged.
+//
+//   PluginSurrogate surrogate;
+//   if (surrogate.Start(program) && surrogate.BringUp(path, &outcome) ...)
+//     surrogate.Ask(text, length, &answer);   // as often as needed
+//   surrogate.Unload();                         // the plug-in's unload, then its end
+//
+// A surrogate that dies, breaks the channel or sends anything malformed
+// fails the call it was asked; it is then ended, and the failure described.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/Platform.h"
+#include "plugin/SurrogateMessages.h"
+
+// Why a surrogate gave no answer.
+struct SurrogateFailure {
+  enum Kind {
+    kNotStarted,  // its program is missing or cannot run here
+    kBroken,      // it ended, or broke the channel, during the step
+    kFaulted,     // its guard contained a fault of the plug-in, and it ended
+    kRefused,     // it could not bring the plug-in up (see the outcome), and ended
+  };
+  Kind kind = kBroken;
+  PluginStep step = PluginStep::kRequest;
+  std::string program;        // the surrogate program's path
+  bool exited = false;        // kBroken: it had ended, with exitCode
+  unsigned long exitCode = 0;
+  uint32_t code = 0;          // kFaulted: the exception code,
+  std::string exception;      // its words,
+  std::string place;          // where it happened, in the surrogate,
+  std::string sourceCommand;  // and the command that finds its source line
+};
+
+// The plug-in's answer to one request, as the surrogate read it.
+struct SurrogateAnswer {
+  bool answered = false;  // the request entry returned a block
+  int32_t stated = 0;     // the length it stated
+  uint64_t blockSize = 0; // the block's real size
+  std::string text;       // the text read within both, up to a zero byte
+};
+
+class PluginSurrogate {
+ public:
+  // The surrogate program for plug-ins of `machine` (a PE machine), in
+  // `directory`; empty for a machine no surrogate serves.
+  static std::string ProgramFor(const std::string &directory, unsigned machine);
+
+  PluginSurrogate() : messages(channel) {}
+  PluginSurrogate(const PluginSurrogate &) = delete;
+  PluginSurrogate &operator=(const PluginSurrogate &) = delete;
+  // A surrogate still running is ended at once: the library is going away.
+  ~PluginSurrogate() = default;
+
+  bool Start(const std::string &program);
+  // Brings the plug-in at `path` up in the surrogate. On false the failure
+  // says why; for a plug-in that the surrogate refused (kRefused), `outcome`
+  // says why, with the loader's error or the version reply.
+  bool BringUp(const char *path, BringUpOutcome *outcome, uint32_t *loaderError, std::string *versionReply);
+  // One request; false when the surrogate failed (see Failure).
+  bool Ask(const char *text, size_t length, SurrogateAnswer *answer);
+  // One round trip of the bare channel.
+  bool Ping();
+  // The plug-in's unload entry and the freeing of its library, in the
+  // surrogate, which then ends; waits until it has.
+  void Unload();
+
+  const SurrogateFailure &Failure() const { return failure; }
+
+ private:
+  // Sends one message and takes the answer of the expected kind (or a
+  // kFaulted); on anything else the surrogate is ended and false returned.
+  bool Exchange(PluginStep step, SurrogateMessage kind, const char *bytes, size_t length, SurrogateMessage expected,
+                std::string *payload);
+  void Fail(PluginStep step, SurrogateFailure::Kind kind);
+
+  platform::Channel channel;
+  MessageChannel messages;
+  std::string program;
+  SurrogateFailure failure;
+};
