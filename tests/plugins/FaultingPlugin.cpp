@@ -3,7 +3,7 @@
 // request or its unload entry (FAULT_AT), or in an EXECUTE request, where the
 // call's first argument names the fault: write, read, execute, overflow,
 // divide, intoverflow, illegal, privileged, breakpoint, float, raise, msvc,
-// cxx; or ends its process: exit, abort, fastfail. What it is sent goes to the recorder. The kinds probe and catch fault and recover inside the plug-in, and
+// cxx; or ends its process: exit, abort, fastfail; or never returns: hold. What it is sent goes to the recorder. The kinds probe and catch fault and recover inside the plug-in, and
 // any other argument is answered as "ok:" and the argument.
 #include <windows.h>
 
@@ -91,6 +91,15 @@ std::string Fault(const std::string &kind) {
   if (kind == "exit") std::exit(5);
   if (kind == "abort") std::abort();
   if (kind == "fastfail") __asm__ volatile("int $0x29" : : "c"(7));
+  // Signals the event its host named in TOVRA_TEST_HOLD_EVENT, then never
+  // returns: a call that something must end from outside.
+  if (kind == "hold") {
+    char name[128];
+    const DWORD length = ::GetEnvironmentVariableA("TOVRA_TEST_HOLD_EVENT", name, sizeof name);
+    if (length > 0 && length < sizeof name)
+      if (HANDLE held = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, name)) ::SetEvent(held);
+    ::Sleep(INFINITE);
+  }
   if (kind == "probe") return ::IsBadReadPtr(reinterpret_cast<void *>(nowhere), 4) ? "probed" : "readable";
   if (kind == "catch") {
     try {

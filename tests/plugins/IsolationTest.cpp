@@ -1,0 +1,154 @@
+// Plug-ins in surrogate processes, driven through the real library as a host
+// drives it: one that faulted here goes on in a surrogate of its own, where
+// whatever ends it (a fault, exit, abort, a fast fail, a kill from outside)
+// fails only the call it served; the host's unload ends every surrogate, and
+// so does the host's own end.
+#ifdef _WIN32
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/ChildProcess.h"
+#include "support/LibraryUnderTest.h"
+#include "support/ProcessList.h"
+#include "support/TestLibraries.h"
+
+namespace {
+
+#ifdef _WIN64
+const char kSurrogate[] = "tovra-surrogate64.exe";
+#else
+const char kSurrogate[] = "tovra-surrogate32.exe";
+#endif
+
+std::string Expand(LibraryUnderTest &library, const std::string &text) {
+  const std::string reply = library.Send(RequestFor(text));
+  const std::string head = "VORDEL/2.0 200 OK\r\nString: ", tail = "\r\nCharset: Shift_JIS\r\n\r\n";
+  if (reply.compare(0, head.size(), head) != 0 || reply.size() < head.size() + tail.size())
+    return "<not a 200 reply: " + reply + ">";
+  return reply.substr(head.size(), reply.size() - head.size() - tail.size());
+}
+
+// A copy of the faulting plug-in under a name of its own, made to fault here
+// once, so that it runs in a surrogate from then on.
+std::string IsolatedPlugin(LibraryUnderTest &library, const std::string &name) {
+  ::CopyFileA(TestLibraryPath("faulty").c_str(), TestLibraryPath(name).c_str(), FALSE);
+  Expand(library, "$tovra[" + name + ",write]");
+  return name;
+}
+
+std::vector<DWORD> Surrogates() {
+  return ChildProcesses(::GetCurrentProcessId(), kSurrogate);
+}
+
+bool Emulated() {
+  return ::GetEnvironmentVariableA("TOVRA_EMULATED", nullptr, 0) > 0;
+}
+
+class IsolationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (Emulated()) GTEST_SKIP() << "user-mode emulation ends the 32-bit Wine at any fault";
+    ASSERT_TRUE(library.IsLoaded()) << LibraryUnderTest::DefaultPath();
+    library.unload();
+  }
+  void TearDown() override {
+    if (library.IsLoaded()) library.unload();
+  }
+
+  LibraryUnderTest library;
+};
+
+TEST_F(IsolationTest, WhateverEndsASurrogateFailsOnlyItsCall) {
+  // cxx too: in a 32-bit surrogate a GCC-built plug-in's escaping C++
+  // exception ends it through abort.
+  const char *kinds[] = {"exit", "abort", "fastfail", "write", "overflow", "raise", "cxx"};
+  for (const char *kind : kinds) {
+    SCOPED_TRACE(kind);
+    const std::string name = IsolatedPlugin(library, std::string("ends_") + kind);
+    EXPECT_EQ(Expand(library, "<$tovra[" + name + ",x]>"), "<ok:x>");
+    EXPECT_EQ(Surrogates().size(), 1u);
+    EXPECT_EQ(Expand(library, "a$tovra[" + name + "," + kind + "]b$tovra[" + name + ",z]c$tovra[ok,1]"),
+              "abok:zc{1}");
+    library.unload();
+  }
+}
+
+TEST_F(IsolationTest, ASurrogateKilledFromOutsideFailsOnlyTheCallItServes) {
+  const std::string name = IsolatedPlugin(library, "killed");
+  EXPECT_EQ(Expand(library, "$tovra[" + name + ",x]"), "ok:x");
+  // Killed while it waits: the next call finds it gone and leaves nothing,
+  // and the one after goes to a fresh surrogate.
+  std::vector<HANDLE> waiting = OpenToWait(Surrogates());
+  ASSERT_EQ(waiting.size(), 1u);
+  ::TerminateProcess(waiting[0], 1);
+  EXPECT_TRUE(AllEnd(waiting, ChildProcess::kPatience));
+  EXPECT_EQ(Expand(library, "a$tovra[" + name + ",y]b$tovra[" + name + ",y]"), "abok:y");
+
+  // Killed during a call: a thread ends the surrogate once the plug-in has
+  // signalled that it holds the call.
+  const std::string eventName = "tovra-test-hold-" + std::to_string(::GetCurrentProcessId());
+  HANDLE held = ::CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
+  ::SetEnvironmentVariableA("TOVRA_TEST_HOLD_EVENT", eventName.c_str());
+  library.unload();  // the next surrogate starts with the event's name in its environment
+  struct Killer {
+    HANDLE held;
+    bool killed = false;
+    static DWORD WINAPI Run(void *self) {
+      Killer *killer = static_cast<Killer *>(self);
+      if (::WaitForSingleObject(killer->held, ChildProcess::kPatience) != WAIT_OBJECT_0) return 0;
+      for (HANDLE surrogate : OpenToWait(Surrogates())) {
+        killer->killed = ::TerminateProcess(surrogate, 1) || killer->killed;
+        ::CloseHandle(surrogate);
+      }
+      return 0;
+    }
+  } killer{held};
+  HANDLE thread = ::CreateThread(nullptr, 0, Killer::Run, &killer, 0, nullptr);
+  EXPECT_EQ(Expand(library, "a$tovra[" + name + ",hold]b$tovra[ok,1]"), "ab{1}");
+  ::WaitForSingleObject(thread, INFINITE);
+  ::CloseHandle(thread);
+  ::CloseHandle(held);
+  ::SetEnvironmentVariableA("TOVRA_TEST_HOLD_EVENT", nullptr);
+  EXPECT_TRUE(killer.killed);
+  EXPECT_EQ(Expand(library, "$tovra[" + name + ",z]"), "ok:z");
+}
+
+TEST_F(IsolationTest, EachPlugInHasASurrogateOfItsOwnAndUnloadEndsThemAll) {
+  std::string text, expected;
+  for (int i = 1; i <= 20; ++i) {
+    const std::string name = IsolatedPlugin(library, "own" + std::to_string(i));
+    text += "$tovra[" + name + "," + std::to_string(i) + "]";
+    expected += "ok:" + std::to_string(i);
+  }
+  EXPECT_EQ(Expand(library, text), expected);
+  std::vector<DWORD> surrogates = Surrogates();
+  EXPECT_EQ(surrogates.size(), 20u);
+  // One of them ends; the others never notice.
+  EXPECT_EQ(Expand(library, "$tovra[own5,exit]" + text), expected);
+  std::vector<HANDLE> running = OpenToWait(Surrogates());
+  EXPECT_EQ(running.size(), 20u);
+  library.unload();
+  EXPECT_TRUE(AllEnd(running, 0)) << "unload returned before every surrogate had ended";
+}
+
+TEST_F(IsolationTest, AHostThatIsKilledLeavesNoSurrogateBehind) {
+  const std::string eventName = "tovra-test-host-ready-" + std::to_string(::GetCurrentProcessId());
+  HANDLE ready = ::CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
+  ChildProcess host("fault_host.exe", "keep " + eventName);
+  ASSERT_TRUE(host.Started());
+  ASSERT_EQ(::WaitForSingleObject(ready, ChildProcess::kPatience), WAIT_OBJECT_0);
+  ::CloseHandle(ready);
+  std::vector<HANDLE> surrogates = OpenToWait(ChildProcesses(host.Id(), kSurrogate));
+  EXPECT_EQ(surrogates.size(), 3u);
+  HANDLE hostProcess = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, host.Id());
+  ASSERT_TRUE(hostProcess != nullptr);
+  ::TerminateProcess(hostProcess, 1);
+  ::WaitForSingleObject(hostProcess, ChildProcess::kPatience);
+  ::CloseHandle(hostProcess);
+  EXPECT_TRUE(AllEnd(surrogates, ChildProcess::kPatience)) << "a surrogate outlived its host";
+}
+
+}  // namespace
+#endif
