@@ -8,7 +8,9 @@
 #                                    but what builds make (build/, dist/)
 
 tovra_copy_sources() {  # SOURCE DEST
-  if git -C "$1" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  # SOURCE must be the top of a clone: a source archive unpacked inside some
+  # other repository is no clone of its own.
+  if [ "$(git -C "$1" rev-parse --show-toplevel 2>/dev/null)" = "$(realpath "$1")" ]; then
     (cd "$1" && git ls-files -z | tar --null -T - -cf -) | tar -xf - -C "$2"
   else
     (cd "$1" && tar --exclude=./build --exclude=./dist -cf - .) | tar -xf - -C "$2"
