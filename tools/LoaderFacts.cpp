@@ -241,8 +241,8 @@ std::string MachineMismatch(const std::string &file, unsigned fileMachine, const
   char wanted[32];
   std::snprintf(wanted, sizeof wanted, " (machine 0x%X)", side.machine);
   const std::string bitness = PeImage::Bitness(side.machine);
-  const std::string said = DisplayPath(file) + " is a " + PeImage::Bitness(fileMachine) + facts + side.name + " is a " +
-                             bitness + " " + side.kind + " and loads only " + bitness + " DLLs" + wanted;
+  const std::string said = DisplayPath(file) + " is a " + PeImage::Bitness(fileMachine) + facts + side.name +
+                           " is a " + bitness + " " + side.kind + " and loads only " + bitness + " DLLs" + wanted;
   // A program meets a library of the other bitness: the other build of the
   // program is what helps, not another build of the library.
   const bool releaseMachines = (fileMachine == PeImage::kMachineX86 || fileMachine == PeImage::kMachineX64) &&
