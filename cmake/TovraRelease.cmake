@@ -1,8 +1,9 @@
 # The release bundle. `cmake --install` lays it out and `cpack -G ZIP` packs
 # it as tovracaller-VERSION-win32.zip or tovracaller-VERSION-win64.zip:
-#   tovracaller.dll, README.txt (for host users), CHANGELOG.txt, SHA256SUMS
+#   tovracaller.dll, README.txt, CHANGELOG.txt, SHA256SUMS
+#   calc.dll, echo.dll, upper.dll, tally.dll: the sample plug-ins, built,
+#             beside the library that finds them there
 #   tools/    tovra-host.exe, tovra-doctor.exe, tovra-console.exe
-#   plugins/  the sample plug-ins, built
 #   sdk/      tovra_plugin.h, samples/ (the samples' sources) and cmake/ (the
 #             TovraPlugin package and a mingw toolchain file of the bitness)
 # Tests and their plug-ins have no install rules, so they are never in it.
@@ -11,10 +12,12 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(TOVRA_RELEASE_BITS 64)
   set(TOVRA_RELEASE_TRIPLE x86_64-w64-mingw32)
   set(TOVRA_RELEASE_PROCESSOR x86_64)
+  set(TOVRA_RELEASE_DEBIAN_ARCH x86-64)
 else()
   set(TOVRA_RELEASE_BITS 32)
   set(TOVRA_RELEASE_TRIPLE i686-w64-mingw32)
   set(TOVRA_RELEASE_PROCESSOR i686)
+  set(TOVRA_RELEASE_DEBIAN_ARCH i686)
 endif()
 set(TOVRA_RELEASE_NAME tovracaller-${PROJECT_VERSION}-win${TOVRA_RELEASE_BITS})
 
@@ -24,7 +27,8 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 
 install(TARGETS tovracaller RUNTIME DESTINATION .)
 install(TARGETS tovra-host tovra-doctor tovra-console RUNTIME DESTINATION tools)
-install(TARGETS calc echo upper tally RUNTIME DESTINATION plugins)
+# The samples beside the library: the zip works as it is unpacked.
+install(TARGETS calc echo upper tally RUNTIME DESTINATION .)
 install(FILES sdk/tovra_plugin.h DESTINATION sdk)
 install(FILES plugins/calc.c plugins/echo.c plugins/upper.c plugins/tally.cpp DESTINATION sdk/samples)
 
@@ -67,16 +71,30 @@ install(CODE [[
 ]])
 
 # The zip's entries carry one time: SOURCE_DATE_EPOCH when cpack runs with
-# it, else the time of the commit configured (git), else 1980-01-01, the
-# earliest a zip can hold; cpack writes them in UTC.
-set(TOVRA_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
-if(NOT TOVRA_SOURCE_DATE_EPOCH)
-  execute_process(COMMAND git -C ${PROJECT_SOURCE_DIR} log -1 --format=%ct
-                  OUTPUT_VARIABLE TOVRA_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+# it, else midnight UTC of the release's date, which CHANGELOG.md gives in
+# the version's heading, "## 1.0.0 (2026-12-09)". The tree carries it, so a
+# copy without git history (a source archive) packs the same zip.
+string(REPLACE "." "\\." version_pattern "${PROJECT_VERSION}")
+file(STRINGS ${PROJECT_SOURCE_DIR}/CHANGELOG.md release_heading REGEX "^## ${version_pattern} \\([0-9]+-[0-9]+-[0-9]+\\)$")
+if(NOT release_heading MATCHES "\\(0*([0-9]+)-0*([0-9]+)-0*([0-9]+)\\)$")
+  message(FATAL_ERROR "CHANGELOG.md has no heading \"## ${PROJECT_VERSION} (YYYY-MM-DD)\": the release's date "
+                      "dates the zip's entries")
 endif()
-if(NOT TOVRA_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
-  set(TOVRA_SOURCE_DATE_EPOCH 315532800)
+# Days since 1970-01-01 of a date in the proleptic Gregorian calendar,
+# counted in 400-year eras from a year that begins in March.
+set(year ${CMAKE_MATCH_1})
+set(month ${CMAKE_MATCH_2})
+set(day ${CMAKE_MATCH_3})
+if(month LESS_EQUAL 2)
+  math(EXPR year "${year} - 1")
+  math(EXPR month "${month} + 9")
+else()
+  math(EXPR month "${month} - 3")
 endif()
+math(EXPR era "${year} / 400")
+math(EXPR year_of_era "${year} - ${era} * 400")
+math(EXPR day_of_era "${year_of_era} * 365 + ${year_of_era} / 4 - ${year_of_era} / 100 + (153 * ${month} + 2) / 5 + ${day} - 1")
+math(EXPR TOVRA_SOURCE_DATE_EPOCH "(${era} * 146097 + ${day_of_era} - 719468) * 86400")
 file(CONFIGURE OUTPUT ${release_dir}/CPackOptions.cmake CONTENT [[
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
   set(ENV{SOURCE_DATE_EPOCH} @TOVRA_SOURCE_DATE_EPOCH@)

@@ -7,7 +7,8 @@
 //   $tovra[tally,where]        C:\host\   the directory the load hook got
 //
 // The counts live until the host's unload; the next call loads the plug-in
-// again and starts from zero. Build it from C++ with -static, see README.md.
+// again and starts from zero. Build it from C++ with -static: README.txt in
+// a release zip (or docs/plugin-authors.md in the sources) tells how.
 #define TOVRA_ON_LOAD OnLoad
 #define TOVRA_ON_UNLOAD OnUnload
 #define TOVRA_PLUGIN_IMPLEMENTATION

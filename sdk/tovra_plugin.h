@@ -60,10 +60,11 @@
  * bitness: 32-bit x86 for the 32-bit tovracaller.dll (the VORDEL hosts),
  * 64-bit x64 for the 64-bit one; a plug-in of the other bitness never loads.
  * Link it with -static (mingw), so that it needs no runtime DLL
- * (libgcc_s, libstdc++, libwinpthread) that the host's directories lack:
+ * (libgcc_s, libstdc++, libwinpthread) that the host's directories lack;
+ * -I names the folder of this header (sdk in a release zip):
  *
- *     i686-w64-mingw32-gcc -shared -O2 -static my.c -o my.dll      (32-bit)
- *     x86_64-w64-mingw32-g++ -shared -O2 -static my.cpp -o my.dll  (64-bit)
+ *     i686-w64-mingw32-gcc -shared -O2 -static -Isdk my.c -o MY.dll      (32-bit)
+ *     x86_64-w64-mingw32-g++ -shared -O2 -static -Isdk my.cpp -o MY.dll  (64-bit)
  *
  * Natively, build a shared object whose blocks come from the C allocator, as
  * the library's do.

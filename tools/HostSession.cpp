@@ -6,6 +6,7 @@
 #include "text/GlobalText.h"
 #include "tools/LoaderFacts.h"
 #include "plugin/PeImage.h"
+#include "tools/ShiftJis.h"
 
 #ifdef _WIN32
 static const char kLibraryFileName[] = "tovracaller.dll";
@@ -24,6 +25,14 @@ static std::string DirectoryOf(const std::string &path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// The running program's name, as an explanation calls it: "tovra-host".
+static std::string ProgramName() {
+  std::string name = ProgramPath();
+  name.erase(0, name.find_last_of("\\/") + 1);
+  const size_t dot = name.rfind('.');
+  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
 HostSession::~HostSession() {
   Close();
 }
@@ -33,8 +42,8 @@ HostSession::Status HostSession::Open(const std::string &libraryPath, std::strin
   library = platform::LoadDynamicLibrary(libraryPath.c_str(), 0);
   if (!library) {
     const LoaderError loaderError = LastLoaderError();
-    *error = "cannot load " + libraryPath;
-    const LoadingSide host{"tovra-host", "program", PeImage::kOwnMachine};
+    *error = "cannot load " + DisplayPath(libraryPath);
+    const LoadingSide host{ProgramName(), "program", PeImage::kOwnMachine};
     for (const std::string &line : ExplainLoadFailure(libraryPath, loaderError, host)) *error += "\n  " + line;
     return Status::CannotLoad;
   }
@@ -43,7 +52,7 @@ HostSession::Status HostSession::Open(const std::string &libraryPath, std::strin
   unloadEntry = reinterpret_cast<UnloadFunction>(platform::GetLibraryProcAddress(library, "unload"));
   const char *missing = !loadEntry ? "load" : !requestEntry ? "request" : !unloadEntry ? "unload" : nullptr;
   if (missing) {
-    *error = libraryPath + " does not export \"" + missing + "\"";
+    *error = DisplayPath(libraryPath) + " does not export \"" + missing + "\"";
     platform::FreeDynamicLibrary(library);
     library = nullptr;
     return Status::MissingExport;
@@ -87,13 +96,25 @@ void HostSession::UnloadPlugins() {
   if (library) unloadEntry();
 }
 
-std::string HostSession::DefaultLibraryPath() {
-  const std::string directory = DirectoryOf(platform::GetModuleFilePath(platform::GetExecutableModule()));
-  const std::string beside = directory + kLibraryFileName;
-  if (directory.empty() || IsExistingFile(beside)) return beside;
+bool HostSession::LibraryPath(const std::string &given, std::string *path, std::string *error) {
+  if (AnsiPathFromUtf8(given, path, error)) return true;
+  *error = "cannot load the library: " + *error +
+           ". The library works with paths in that code page, so it can neither be loaded from there nor find "
+           "its plug-ins there: use a folder whose path holds none of them (plain ASCII always works), or a "
+           "system whose code page for non-Unicode programs holds them (932 for Japanese)";
+  return false;
+}
+
+bool HostSession::DefaultLibraryPath(std::string *path, std::string *error) {
+  const std::string directory = DirectoryOf(ProgramPath());
+  if (!LibraryPath(directory + kLibraryFileName, path, error)) return false;
+  if (directory.empty() || IsExistingFile(*path)) return true;
   // A release keeps the tools in a folder of their own beside the library.
-  const std::string above = DirectoryOf(directory.substr(0, directory.size() - 1)) + kLibraryFileName;
-  return IsExistingFile(above) ? above : beside;
+  std::string above;
+  if (LibraryPath(DirectoryOf(directory.substr(0, directory.size() - 1)) + kLibraryFileName, &above, error) &&
+      IsExistingFile(above))
+    *path = above;
+  return true;
 }
 
 std::string HostSession::MakeRequest(const std::string &text) {

@@ -17,7 +17,7 @@ class HostSession {
   ~HostSession();
 
   // Loads the library and calls its load export with the library's
-  // directory. `error` says in words what went wrong.
+  // directory. `error` says in words (UTF-8) what went wrong.
   Status Open(const std::string &libraryPath, std::string *error);
 
   // Sends one whole request text. False when the library returned no block;
@@ -31,8 +31,14 @@ class HostSession {
   void UnloadPlugins();
 
   // The library's file beside the running program, or, where there is none,
-  // in the folder above it (the tools folder of a release).
-  static std::string DefaultLibraryPath();
+  // in the folder above it (the tools folder of a release), in the form the
+  // loader takes. False when that path cannot be had: see LibraryPath.
+  static bool DefaultLibraryPath(std::string *path, std::string *error);
+  // A library path a person gave (UTF-8) in the form the loader takes: the
+  // system's ANSI code page, in which the library also finds its plug-ins.
+  // False when the path holds characters that code page cannot hold;
+  // `error` then names them and says what to do.
+  static bool LibraryPath(const std::string &given, std::string *path, std::string *error);
   // The request that carries `text` as its String value.
   static std::string MakeRequest(const std::string &text);
   // The String value of a 200 reply, or empty.

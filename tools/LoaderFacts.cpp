@@ -4,6 +4,7 @@
 
 #include "platform/Platform.h"
 #include "plugin/PeImage.h"
+#include "tools/ShiftJis.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -32,17 +33,18 @@ static std::string DirectoryOfFile(const std::string &filePath) {
 LoaderError LastLoaderError() {
   LoaderError error;
   error.code = ::GetLastError();
-  char text[512] = "";
-  ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error.code, 0, text,
-                   sizeof text, nullptr);
-  error.text = text;
+  wchar_t text[512] = L"";
+  ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error.code, 0, text,
+                   sizeof text / sizeof text[0], nullptr);
+  error.text = Utf8FromWide(text);
   while (!error.text.empty() && (error.text.back() == '\r' || error.text.back() == '\n' || error.text.back() == ' '))
     error.text.pop_back();
   return error;
 }
 
 std::string DescribeLoaderError(const LoaderError &error, const std::string &file) {
-  return "error " + std::to_string(error.code) + (error.text.empty() ? "" : ": " + FillMessageInserts(error.text, file));
+  return "error " + std::to_string(error.code) +
+         (error.text.empty() ? "" : ": " + FillMessageInserts(error.text, DisplayPath(file)));
 }
 
 std::string AbsoluteLibraryPath(const std::string &path) {
@@ -69,7 +71,7 @@ bool IsExistingFile(const std::string &filePath) {
 }
 
 std::string DisplayPath(const std::string &path) {
-  return path;
+  return Utf8FromAnsi(path);
 }
 
 // True when the loader finds the DLL by name for the running program: it is
@@ -93,7 +95,7 @@ static void ExplainMissingImports(const std::string &file, const PeImage &image,
     if (IsCompilerRuntimeDll(name))
       line += " (a DLL of the compiler's runtime: link the plug-in with -static and it needs none)";
     else if (IsExistingFile(DirectoryOfFile(file) + name))
-      line += " (it lies beside " + file +
+      line += " (it lies beside " + DisplayPath(file) +
               ", but the loader does not look there: it looks beside the program, in the system directories and "
               "along PATH)";
     lines->push_back(line);
@@ -239,8 +241,17 @@ std::string MachineMismatch(const std::string &file, unsigned fileMachine, const
   char wanted[32];
   std::snprintf(wanted, sizeof wanted, " (machine 0x%X)", side.machine);
   const std::string bitness = PeImage::Bitness(side.machine);
-  return file + " is a " + PeImage::Bitness(fileMachine) + facts + side.name + " is a " + bitness + " " + side.kind +
-         " and loads only " + bitness + " DLLs" + wanted + ": build it for " + bitness;
+  const std::string said = DisplayPath(file) + " is a " + PeImage::Bitness(fileMachine) + facts + side.name +
+                           " is a " + bitness + " " + side.kind + " and loads only " + bitness + " DLLs" + wanted;
+  // A program meets a library of the other bitness: the other build of the
+  // program is what helps, not another build of the library.
+  const bool releaseMachines = (fileMachine == PeImage::kMachineX86 || fileMachine == PeImage::kMachineX64) &&
+                               (side.machine == PeImage::kMachineX86 || side.machine == PeImage::kMachineX64);
+  if (side.kind == "program" && releaseMachines) {
+    const char *bits = PeImage::Is64BitMachine(fileMachine) ? "64" : "32";
+    return said + ": use the " + bits + "-bit " + side.name + " (from the win" + bits + " zip)";
+  }
+  return said + ": build it for " + bitness;
 }
 
 std::vector<std::string> ExplainLoadFailure(const std::string &path, const LoaderError &error,
@@ -248,10 +259,11 @@ std::vector<std::string> ExplainLoadFailure(const std::string &path, const Loade
   std::vector<std::string> lines;
   const std::string file = LoaderFileFor(path);
   if (!IsExistingFile(file)) {
-    lines.push_back("there is no file " + file + " (the loader says: " + DescribeLoaderError(error, file) + ")");
+    lines.push_back("there is no file " + DisplayPath(file) + " (the loader says: " + DescribeLoaderError(error, file) +
+                    ")");
     return lines;
   }
-  lines.push_back("the loader refuses " + file + ": " + DescribeLoaderError(error, file));
+  lines.push_back("the loader refuses " + DisplayPath(file) + ": " + DescribeLoaderError(error, file));
   PeImage image;
   if (image.Read(file)) {
     const std::string mismatch = MachineMismatch(file, image.Machine(), side);
@@ -267,7 +279,7 @@ std::vector<std::string> ExplainLoadFailure(const std::string &path, const Loade
     return lines;
   }
 #ifdef _WIN32
-  if (error.code == ERROR_BAD_EXE_FORMAT) lines.push_back(file + " is not a Windows DLL");
+  if (error.code == ERROR_BAD_EXE_FORMAT) lines.push_back(DisplayPath(file) + " is not a Windows DLL");
 #else
   ExplainMissingLibrary(file, error, &lines);
 #endif

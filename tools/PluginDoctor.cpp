@@ -7,8 +7,10 @@
 #include "text/DoubleByte.h"
 #include "text/GlobalText.h"
 #include "text/TextSearch.h"
-#include "tools/FaultReport.h"
 #include "plugin/PeImage.h"
+#include "tools/ConsoleText.h"
+#include "tools/FaultReport.h"
+#include "tools/ShiftJis.h"
 
 static const char *Summary(PluginDoctor::Verdict verdict) {
   switch (verdict) {
@@ -60,8 +62,7 @@ static std::string Shown(const CText &text) {
 }
 
 void PluginDoctor::Say(const std::string &line) {
-  std::fwrite(line.data(), 1, line.size(), out);
-  std::fputc('\n', out);
+  WriteText(out, line + "\n");
   // Written at once: a plug-in that crashes the doctor leaves every step
   // before it on the screen.
   std::fflush(out);
@@ -84,7 +85,7 @@ PluginDoctor::Verdict PluginDoctor::Examine(const std::string &libraryPath, cons
   const std::string library = AbsoluteLibraryPath(libraryPath);
   Say("library:       " + DisplayPath(library));
   if (!IsExistingFile(LoaderFileFor(library))) {
-    Say("  there is no file " + LoaderFileFor(library) +
+    Say("  there is no file " + DisplayPath(LoaderFileFor(library)) +
         "; plug-ins are looked for beside the library, so give its path with --dll");
     return Finish(kNoLibrary);
   }
@@ -116,10 +117,10 @@ bool PluginDoctor::CallFields(const std::string &plugin, const std::vector<std::
                               CText *callText, CText *name) {
   *callText = CText(plugin.c_str());
   for (const std::string &argument : arguments) callText->Append(",", 1).Append(argument.c_str());
-  Say("call:          $tovra[" + std::string(callText->c_str()) + "]");
+  Say("call:          $tovra[" + Utf8FromShiftJis(callText->c_str()) + "]");
   if (const char *close = FindChar(callText->c_str(), callText->Length(), ']')) {
     *callText = CText(callText->c_str(), static_cast<size_t>(close - callText->c_str()));
-    Say("  a \"]\" ends a call: the library sees only $tovra[" + std::string(callText->c_str()) + "]");
+    Say("  a \"]\" ends a call: the library sees only $tovra[" + Utf8FromShiftJis(callText->c_str()) + "]");
   }
   const char *written;
   size_t writtenLength;
@@ -158,9 +159,9 @@ PluginDoctor::Verdict PluginDoctor::LoadPlugin(const CText &path) {
   Say("looked for:    " + DisplayPath(loaderPath));
   if (LoaderAddsExtension(loaderPath))
     Say(std::string("  the loader adds \"") + DefaultLibraryExtension() +
-        "\" to a file name without an extension: " + file);
-  else if (file != DisplayPath(loaderPath))
-    Say("  the loader opens " + file);
+        "\" to a file name without an extension: " + DisplayPath(file));
+  else if (DisplayPath(file) != DisplayPath(loaderPath))
+    Say("  the loader opens " + DisplayPath(file));
   // The library's machine decides, not the doctor's: a plug-in the library
   // cannot load is refused from its header, whatever this program could do.
   PeImage image;
@@ -176,7 +177,9 @@ PluginDoctor::Verdict PluginDoctor::LoadPlugin(const CText &path) {
   if (library.machine != PeImage::kOwnMachine) {
     Say("loading:       not tried: this tovra-doctor is a " + PeImage::Bitness(PeImage::kOwnMachine) +
         " program and cannot load the plug-ins of a " + PeImage::Bitness(library.machine) +
-        " library; run the tovra-doctor built beside that library");
+        " library; run the tovra-doctor built beside that library" +
+        (PeImage::Is64BitMachine(library.machine) ? " (the 64-bit one, from the win64 zip)"
+                                                  : " (the 32-bit one, from the win32 zip)"));
     if (!runtime.empty()) Say("  " + runtime);
     return kUsage;
   }
@@ -360,6 +363,12 @@ PluginDoctor::Verdict PluginDoctor::Execute(const CText &callText) {
   }
   Say("  accepted");
   Say("Result:        " + Shown(result) + " is what the library puts in the call's place");
+  // Shift_JIS beyond ASCII, as a person reads it.
+  for (size_t i = 0; i < result.Length(); ++i) {
+    if (static_cast<unsigned char>(result[i]) < 0x80) continue;
+    Say("  read as text: " + Utf8FromShiftJis(std::string(result.c_str(), result.Length())));
+    break;
+  }
   if (result.Length() == 0) Say("  an empty Result: the call is removed from the text");
   return kWorks;
 }

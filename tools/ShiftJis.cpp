@@ -21,30 +21,73 @@ bool IsLowSurrogate(wchar_t unit) {
   return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
-}  // namespace
+// The characters of `text` from `i` on that are one character: a surrogate
+// pair is one.
+int UnitsAt(const std::wstring &text, size_t i) {
+  return IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]) ? 2 : 1;
+}
 
-bool ToShiftJis(const std::wstring &text, std::string *bytes, std::string *error) {
-  bytes->clear();
+unsigned CodePointAt(const std::wstring &text, size_t i, int units) {
+  return units == 2 ? 0x10000 + ((text[i] - 0xD800u) << 10) + (text[i + 1] - 0xDC00u) : text[i];
+}
+
+std::string CodePointName(unsigned codePoint) {
+  char name[16];
+  std::snprintf(name, sizeof name, "U+%04X", codePoint);
+  return name;
+}
+
+// `text` in `codePage`, one character at a time, with no best-fit stand-ins.
+// Every character that the code page cannot hold is appended to `unheld`.
+std::string InCodePage(UINT codePage, const std::wstring &text, std::wstring *unheld) {
+  std::string bytes;
   for (size_t i = 0; i < text.size();) {
-    // One character at a time, so that the first one that cannot be held is
-    // the one named. A surrogate pair is one character, never in Shift_JIS.
-    const int units = IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]) ? 2 : 1;
-    char pair[2];
+    const int units = UnitsAt(text, i);
+    char character[8];
     BOOL usedDefault = FALSE;
-    const int length = ::WideCharToMultiByte(kShiftJis, WC_NO_BEST_FIT_CHARS, &text[i], units, pair, sizeof pair,
-                                             nullptr, &usedDefault);
-    if (length <= 0 || usedDefault) {
-      const unsigned codePoint =
-          units == 2 ? 0x10000 + ((text[i] - 0xD800u) << 10) + (text[i + 1] - 0xDC00u) : text[i];
-      char name[16];
-      std::snprintf(name, sizeof name, "U+%04X", codePoint);
-      *error = name;
-      return false;
-    }
-    bytes->append(pair, static_cast<size_t>(length));
+    // UTF-8 and UTF-7 take no default character: every character fits.
+    const bool fitsAll = codePage == CP_UTF8 || codePage == CP_UTF7;
+    const int length = ::WideCharToMultiByte(codePage, fitsAll ? 0 : WC_NO_BEST_FIT_CHARS, &text[i], units,
+                                             character, sizeof character, nullptr, fitsAll ? nullptr : &usedDefault);
+    if (length <= 0 || usedDefault)
+      unheld->append(text, i, static_cast<size_t>(units));
+    else
+      bytes.append(character, static_cast<size_t>(length));
     i += static_cast<size_t>(units);
   }
-  return true;
+  return bytes;
+}
+
+std::wstring FromCodePage(UINT codePage, const std::string &bytes) {
+  std::wstring wide(bytes.size() + 1, L'\0');
+  const int length = ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), &wide[0],
+                                           static_cast<int>(wide.size()));
+  wide.resize(length > 0 ? static_cast<size_t>(length) : 0);
+  return wide;
+}
+
+}  // namespace
+
+std::wstring WideFromUtf8(const std::string &text) {
+  return FromCodePage(CP_UTF8, text);
+}
+
+std::string Utf8FromWide(const std::wstring &text) {
+  std::string bytes(text.size() * 3 + 1, '\0');
+  const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0],
+                                           static_cast<int>(bytes.size()), nullptr, nullptr);
+  bytes.resize(length > 0 ? static_cast<size_t>(length) : 0);
+  return bytes;
+}
+
+bool ToShiftJis(const std::wstring &text, std::string *bytes, std::string *character) {
+  std::wstring unheld;
+  *bytes = InCodePage(kShiftJis, text, &unheld);
+  if (unheld.empty()) return true;
+  // The first one is named.
+  *character = CodePointName(CodePointAt(unheld, 0, UnitsAt(unheld, 0)));
+  bytes->clear();
+  return false;
 }
 
 std::wstring FromShiftJis(const std::string &bytes) {
@@ -74,26 +117,87 @@ std::vector<std::wstring> UnicodeArguments() {
   return arguments;
 }
 
-bool ShiftJisArguments(int, char **, std::vector<std::string> *arguments, std::string *error) {
-  arguments->clear();
-  const std::vector<std::wstring> wide = UnicodeArguments();
-  for (size_t i = 0; i < wide.size(); ++i) {
-    std::string bytes, character;
-    if (!ToShiftJis(wide[i], &bytes, &character)) {
-      *error = "argument " + std::to_string(i + 1) + " holds " + character +
-               ", a character that Shift_JIS (code page 932) cannot hold";
-      return false;
-    }
-    arguments->push_back(bytes);
+std::vector<std::string> Utf8Arguments(int, char **) {
+  std::vector<std::string> arguments;
+  for (const std::wstring &argument : UnicodeArguments()) arguments.push_back(Utf8FromWide(argument));
+  return arguments;
+}
+
+bool ShiftJisFromUtf8(const std::string &text, std::string *bytes, std::string *error) {
+  if (!text.empty() && ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                                             nullptr, 0) == 0) {
+    *error = "is not UTF-8 text";
+    return false;
   }
-  return true;
+  std::string character;
+  if (ToShiftJis(WideFromUtf8(text), bytes, &character)) return true;
+  *error = "holds " + character + ", a character that Shift_JIS (code page 932) cannot hold";
+  return false;
+}
+
+std::string Utf8FromShiftJis(const std::string &bytes) {
+  return Utf8FromWide(FromShiftJis(bytes));
+}
+
+bool AnsiPathFromUtf8(const std::string &path, std::string *ansi, std::string *error) {
+  std::wstring unheld;
+  *ansi = InCodePage(::GetACP(), WideFromUtf8(path), &unheld);
+  if (unheld.empty()) return true;
+  std::string names;
+  for (size_t i = 0; i < unheld.size();) {
+    const int units = UnitsAt(unheld, i);
+    const std::wstring one = unheld.substr(i, static_cast<size_t>(units));
+    // Each character once, in the order of the path.
+    if (unheld.find(one) == i) {
+      if (!names.empty()) names += ", ";
+      names += Utf8FromWide(one) + " (" + CodePointName(CodePointAt(unheld, i, units)) + ")";
+    }
+    i += static_cast<size_t>(units);
+  }
+  *error = path + " holds characters that the system's ANSI code page (" + std::to_string(::GetACP()) +
+           ") cannot hold: " + names;
+  return false;
+}
+
+std::string Utf8FromAnsi(const std::string &text) {
+  return Utf8FromWide(FromCodePage(CP_ACP, text));
+}
+
+std::string ProgramPath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    if (length < path.size()) return Utf8FromWide(path.substr(0, length));
+    path.resize(path.size() * 2);
+  }
 }
 
 #else
 
-bool ShiftJisArguments(int argc, char **argv, std::vector<std::string> *arguments, std::string *) {
-  arguments->assign(argv + (argc > 0 ? 1 : 0), argv + argc);
+std::vector<std::string> Utf8Arguments(int argc, char **argv) {
+  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+bool ShiftJisFromUtf8(const std::string &text, std::string *bytes, std::string *) {
+  *bytes = text;
   return true;
+}
+
+std::string Utf8FromShiftJis(const std::string &bytes) {
+  return bytes;
+}
+
+bool AnsiPathFromUtf8(const std::string &path, std::string *ansi, std::string *) {
+  *ansi = path;
+  return true;
+}
+
+std::string Utf8FromAnsi(const std::string &text) {
+  return text;
+}
+
+std::string ProgramPath() {
+  return platform::GetModuleFilePath(platform::GetExecutableModule());
 }
 
 #endif

@@ -14,6 +14,7 @@
 #include <io.h>
 #endif
 
+#include "tools/ConsoleText.h"
 #include "tools/HostSession.h"
 #include "tools/PluginDoctor.h"
 #include "tools/ShiftJis.h"
@@ -41,6 +42,12 @@ static const char kUsageText[] =
     "           (by default the one beside this program)\n"
     "  --version  print the program's version\n"
     "\n"
+    "Text: PLUGIN and ARG are sent as Shift_JIS (code page 932), the bytes\n"
+    "exchanged are shown byte for byte (\\x93 for a byte beyond ASCII), and\n"
+    "the call, paths, messages and a Result beyond ASCII are shown as text:\n"
+    "as Unicode on a console whatever its code page, as UTF-8 in a file or\n"
+    "a pipe.\n"
+    "\n"
     "Exit status:\n"
     "   0  the plug-in works: its Result replaces the call\n"
     "   2  bad usage, or a library of another bitness than this program\n"
@@ -67,13 +74,9 @@ int main(int argc, char **argv) {
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
-  std::vector<std::string> args;
-  std::string error;
-  if (!ShiftJisArguments(argc, argv, &args, &error)) {
-    std::fprintf(stderr, "tovra-doctor: %s\n", error.c_str());
-    return PluginDoctor::kUsage;
-  }
-  std::string dll = HostSession::DefaultLibraryPath();
+  const std::vector<std::string> args = Utf8Arguments(argc, argv);
+  std::string dllGiven, error;
+  bool haveDll = false;
   bool fromStdin = false;
   size_t i = 0;
   for (; i < args.size(); ++i) {
@@ -84,14 +87,16 @@ int main(int argc, char **argv) {
       std::fputs("tovra-doctor " TOVRA_VERSION "\n", stdout);
       return PluginDoctor::kWorks;
     } else if (args[i] == "--dll" && i + 1 < args.size()) {
-      dll = args[++i];
+      dllGiven = args[++i];
+      haveDll = true;
     } else if (args[i] == "--stdin") {
       fromStdin = true;
     } else if (args[i] == "--") {
       ++i;
       break;
     } else if (!args[i].compare(0, 2, "--")) {
-      std::fprintf(stderr, "tovra-doctor: unexpected argument %s\n\n%s", args[i].c_str(), kUsageText);
+      WriteText(stderr, "tovra-doctor: unexpected argument " + args[i] + "\n\n");
+      std::fputs(kUsageText, stderr);
       return PluginDoctor::kUsage;
     } else {
       break;
@@ -102,10 +107,27 @@ int main(int argc, char **argv) {
     return PluginDoctor::kUsage;
   }
   // From stdin the whole call is the plug-in field: the doctor cuts it at
-  // "," and "]" as the library does.
-  const std::string plugin = fromStdin ? CallFromStdin() : args[i];
-  const std::vector<std::string> arguments(args.begin() + static_cast<std::ptrdiff_t>(fromStdin ? i : i + 1),
-                                           args.end());
+  // "," and "]" as the library does. From the command line the call's
+  // fields are sent as Shift_JIS.
+  std::string plugin;
+  std::vector<std::string> arguments;
+  if (fromStdin) plugin = CallFromStdin();
+  for (size_t field = i; field < args.size(); ++field) {
+    std::string bytes;
+    if (!ShiftJisFromUtf8(args[field], &bytes, &error)) {
+      WriteText(stderr, "tovra-doctor: argument " + std::to_string(field + 1) + " " + error + "\n");
+      return PluginDoctor::kUsage;
+    }
+    if (field == i)
+      plugin = bytes;
+    else
+      arguments.push_back(bytes);
+  }
+  std::string dll;
+  if (!(haveDll ? HostSession::LibraryPath(dllGiven, &dll, &error) : HostSession::DefaultLibraryPath(&dll, &error))) {
+    WriteText(stderr, "tovra-doctor: " + error + "\n");
+    return PluginDoctor::kNoLibrary;
+  }
   PluginDoctor doctor(stdout);
   return doctor.Examine(dll, plugin, arguments);
 }

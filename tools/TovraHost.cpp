@@ -1,8 +1,12 @@
 // tovra-host: drives the tovracaller library the way a VORDEL host does.
 //
-//   tovra-host [--dll PATH] TEXT    one request whose String is TEXT
-//   tovra-host [--dll PATH] --raw   one whole request read from stdin
-//   tovra-host [--dll PATH] --lines every stdin line is one String text
+//   tovra-host [--dll PATH] TEXT          one request whose String is TEXT
+//   tovra-host [--dll PATH] --raw         one whole request read from stdin
+//   tovra-host [--dll PATH] --lines       every stdin line is one String text
+//   tovra-host [--dll PATH] --lines --raw the same in Shift_JIS bytes
+//
+// A person's text is Unicode: shown on a console as such, UTF-8 in a file
+// or a pipe. --raw keeps the library's own Shift_JIS bytes for scripts.
 #include <cstdio>
 #include <iostream>
 #include <iterator>
@@ -14,6 +18,7 @@
 #include <io.h>
 #endif
 
+#include "tools/ConsoleText.h"
 #include "tools/HostSession.h"
 #include "tools/ShiftJis.h"
 
@@ -24,26 +29,33 @@ enum ExitCode { kOk = 0, kNotOk = 1, kUsage = 2, kCannotLoad = 3, kMissingExport
 const char kUsageText[] =
     "usage: tovra-host [--dll PATH] TEXT\n"
     "       tovra-host [--dll PATH] --raw   < request\n"
-    "       tovra-host [--dll PATH] --lines < texts\n"
+    "       tovra-host [--dll PATH] --lines [--raw] < texts\n"
     "\n"
-    "Loads the tovracaller library (by default the one beside this program),\n"
-    "calls its load export, sends requests through its request export and\n"
-    "calls unload at the end, as a VORDEL host does.\n"
+    "Loads the tovracaller library (by default the one beside this program,\n"
+    "or in the folder above it), calls its load export, sends requests\n"
+    "through its request export and calls unload at the end, as a VORDEL\n"
+    "host does.\n"
     "\n"
     "  TEXT     send one request whose String value is TEXT; print the reply\n"
-    "           (its characters are sent as Shift_JIS, code page 932)\n"
-    "  --raw    send stdin as one whole request; print the reply, and its\n"
-    "           status on stderr\n"
+    "  --raw    send stdin as one whole request, as bytes; print the reply as\n"
+    "           the library gave it, and its status on stderr\n"
     "  --lines  send every stdin line as the String value of one request;\n"
     "           print the expanded text of each, one line per request (a\n"
     "           line break inside an expanded text is written as a space);\n"
     "           plug-ins stay loaded until the end of the input\n"
+    "  --lines --raw  the same, each line read and printed as Shift_JIS bytes\n"
     "  --dll    the library to load\n"
     "  --version  print the program's version\n"
     "\n"
-    "Exit status: 0 for 200 replies, 1 for any other reply, 2 for bad usage,\n"
-    "3 when the library cannot be loaded, 4 when it lacks an export, 5 when\n"
-    "it returns no reply block.\n";
+    "Text: the library speaks Shift_JIS (code page 932); this program speaks\n"
+    "Unicode to people. On a console, texts are shown and typed as Unicode\n"
+    "whatever the console's code page. Output to a file or a pipe is UTF-8,\n"
+    "and --lines reads UTF-8 from a file or a pipe. With --raw, stdin and\n"
+    "stdout carry the library's own bytes, unconverted, for scripts.\n"
+    "\n"
+    "Exit status: 0 for 200 replies, 1 for any other reply (or a line that\n"
+    "could not be sent), 2 for bad usage, 3 when the library cannot be\n"
+    "loaded, 4 when it lacks an export, 5 when it returns no reply block.\n";
 
 void WriteBytes(const std::string &bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
@@ -64,6 +76,10 @@ std::string OneLine(std::string text, long lineNumber) {
   return text;
 }
 
+void Complain(const std::string &message) {
+  WriteText(stderr, "tovra-host: " + message + "\n");
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -72,15 +88,10 @@ int main(int argc, char **argv) {
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
-  std::vector<std::string> args;
-  std::string error;
-  if (!ShiftJisArguments(argc, argv, &args, &error)) {
-    std::fprintf(stderr, "tovra-host: %s\n", error.c_str());
-    return kUsage;
-  }
-  std::string dll = HostSession::DefaultLibraryPath();
-  std::string text;
-  bool haveText = false, raw = false, lines = false;
+  const std::vector<std::string> args = Utf8Arguments(argc, argv);
+  std::string dllGiven, text, error;
+  size_t textArgument = 0;
+  bool haveDll = false, raw = false, lines = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string &arg = args[i];
     if (arg == "--help" || arg == "-h") {
@@ -90,34 +101,48 @@ int main(int argc, char **argv) {
       std::fputs("tovra-host " TOVRA_VERSION "\n", stdout);
       return kOk;
     } else if (arg == "--dll" && i + 1 < args.size()) {
-      dll = args[++i];
+      dllGiven = args[++i];
+      haveDll = true;
     } else if (arg == "--raw") {
       raw = true;
     } else if (arg == "--lines") {
       lines = true;
-    } else if (!haveText && (arg.compare(0, 2, "--") != 0 || arg == "--")) {
+    } else if (!textArgument && (arg.compare(0, 2, "--") != 0 || arg == "--")) {
       if (arg == "--" && ++i >= args.size()) break;
       text = args[i];
-      haveText = true;
+      textArgument = i + 1;
     } else {
-      std::fprintf(stderr, "tovra-host: unexpected argument %s\n\n%s", arg.c_str(), kUsageText);
+      Complain("unexpected argument " + arg + "\n");
+      std::fputs(kUsageText, stderr);
       return kUsage;
     }
   }
-  if (int(raw) + int(lines) + int(haveText) != 1) {
+  // --raw with --lines reads lines as bytes; on its own it reads a request.
+  const bool haveText = textArgument != 0;
+  if (haveText == (raw || lines)) {
     std::fputs(kUsageText, stderr);
     return kUsage;
   }
+  std::string textBytes;
+  if (haveText && !ShiftJisFromUtf8(text, &textBytes, &error)) {
+    Complain("argument " + std::to_string(textArgument) + " " + error);
+    return kUsage;
+  }
 
+  std::string dll;
+  if (!(haveDll ? HostSession::LibraryPath(dllGiven, &dll, &error) : HostSession::DefaultLibraryPath(&dll, &error))) {
+    Complain(error);
+    return kCannotLoad;
+  }
   HostSession session;
   switch (session.Open(dll, &error)) {
     case HostSession::Status::Ok:
       break;
     case HostSession::Status::CannotLoad:
-      std::fprintf(stderr, "tovra-host: %s\n", error.c_str());
+      Complain(error);
       return kCannotLoad;
     case HostSession::Status::MissingExport:
-      std::fprintf(stderr, "tovra-host: %s\n", error.c_str());
+      Complain(error);
       return kMissingExport;
   }
 
@@ -125,14 +150,28 @@ int main(int argc, char **argv) {
   if (lines) {
     int result = kOk;
     std::string line;
-    for (long lineNumber = 1; std::getline(std::cin, line); ++lineNumber) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (!session.Request(HostSession::MakeRequest(line), &reply)) {
-        std::fprintf(stderr, "tovra-host: the library returned no reply block\n");
+    for (long lineNumber = 1; raw ? static_cast<bool>(std::getline(std::cin, line)) : ReadTextLine(&line);
+         ++lineNumber) {
+      if (raw && !line.empty() && line.back() == '\r') line.pop_back();
+      std::string bytes = line;
+      if (!raw && !ShiftJisFromUtf8(line, &bytes, &error)) {
+        // Not sent; its output line stays, empty, so that lines still pair.
+        Complain("line " + std::to_string(lineNumber) + " " + error + "; it was not sent");
+        result = kNotOk;
+        WriteBytes("\n");
+        std::fflush(stdout);
+        continue;
+      }
+      if (!session.Request(HostSession::MakeRequest(bytes), &reply)) {
+        Complain("the library returned no reply block");
         return kNoReply;
       }
       if (HostSession::ReplyStatus(reply) != "200") result = kNotOk;
-      WriteBytes(OneLine(HostSession::ReplyString(reply), lineNumber) + "\n");
+      const std::string expanded = OneLine(HostSession::ReplyString(reply), lineNumber) + "\n";
+      if (raw)
+        WriteBytes(expanded);
+      else
+        WriteText(stdout, Utf8FromShiftJis(expanded));
       std::fflush(stdout);
     }
     return result;
@@ -140,12 +179,15 @@ int main(int argc, char **argv) {
 
   std::string requestText =
       raw ? std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>())
-          : HostSession::MakeRequest(text);
+          : HostSession::MakeRequest(textBytes);
   if (!session.Request(requestText, &reply)) {
-    std::fprintf(stderr, "tovra-host: the library returned no reply block\n");
+    Complain("the library returned no reply block");
     return kNoReply;
   }
-  WriteBytes(reply);
+  if (raw)
+    WriteBytes(reply);
+  else
+    WriteText(stdout, Utf8FromShiftJis(reply));
   std::string status = HostSession::ReplyStatus(reply);
   if (raw) std::fprintf(stderr, "status %s\n", status.empty() ? "unknown" : status.c_str());
   return status == "200" ? kOk : kNotOk;

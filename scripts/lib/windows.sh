@@ -3,7 +3,9 @@
 #
 #   tovra_runs_32bit          true where the kernel itself runs 32-bit programs
 #   tovra_has_wine32          true where the 32-bit Wine is installed
-#   tovra_native_windows      win32 where 32-bit programs run, else win64
+#   tovra_wine32_missing      why it is not (scripts/install-deps's note)
+#   tovra_native_windows      win32 where 32-bit programs run under the
+#                             32-bit Wine, else win64
 #   tovra_wine_env ARCH DIR   exports the Wine environment for a win32 or win64
 #                             prefix in DIR; TOVRA_WINE is then the loader
 #   tovra_emulation_on        lets 32-bit programs run under qemu-i386-static
@@ -29,8 +31,20 @@ tovra_runs_32bit() {
 # The 32-bit Wine is installed (a mirror out of step can keep it away).
 tovra_has_wine32() { [ -x /usr/lib/wine/wine ]; }
 
+# Where scripts/install-deps says why it could not install the 32-bit Wine.
+tovra_wine32_note=${TOVRA_WINE32_NOTE:-$(realpath -m "$(dirname "${BASH_SOURCE[0]}")/../../build/wine32-missing")}
+
+tovra_wine32_missing() {
+  if [ -s "$tovra_wine32_note" ]; then
+    cat "$tovra_wine32_note"
+  else
+    echo "the 32-bit Wine (/usr/lib/wine/wine) is not installed"
+  fi
+}
+
+# The Windows build this machine runs without emulation.
 tovra_native_windows() {
-  if tovra_runs_32bit; then echo win32; else echo win64; fi
+  if tovra_runs_32bit && tovra_has_wine32; then echo win32; else echo win64; fi
 }
 
 tovra_wine_env() {  # ARCH PREFIX

@@ -54,6 +54,43 @@ TEST(ModuleRegistry, UnloadAllGoesInUnsignedByteOrderWithAShorterKeyFirst) {
   EXPECT_EQ(order, "okay ok o ");
 }
 
+// Keys too long for the string's inline buffer live on the heap in blocks
+// of their own length: a comparison that reads as far as the longer key runs
+// past the end of the shorter one, which AddressSanitizer reports (inside
+// the inline buffer the bytes beyond the end are zeros it cannot flag).
+// Lengths differ by two or more, so that such a read leaves the block.
+TEST(ModuleRegistry, LongKeysSharingAPrefixAreComparedWithinTheShorterKey) {
+#ifdef _WIN32
+  const std::string extension = ".dll";
+#else
+  const std::string extension = ".so";
+#endif
+  const std::string prefix(40, 'P');
+  // In the order UnloadAll must walk them.
+  const struct {
+    std::string key;
+    const char *plugin;
+  } entries[] = {{prefix, "okay"},
+                 {prefix + "AB", "ok"},
+                 {prefix + "ABCD", "o"},
+                 {prefix + "\x83\x40\x83\x40\x83\x40", "twice"}};
+  ModuleRegistry registry;
+  std::string expected;
+  for (const auto &entry : entries) expected += std::string(entry.plugin) + " ";
+  for (size_t i : {2, 0, 3, 1}) {
+    SCOPED_TRACE(entries[i].plugin);
+    const std::string path = LibraryUnderTest::Directory() + entries[i].plugin + extension;
+    ASSERT_TRUE(registry.Lookup(CText(entries[i].key.c_str())).Load(path.c_str(), 0));
+  }
+  for (const auto &entry : entries) EXPECT_NE(registry.Lookup(CText(entry.key.c_str())).hModule, nullptr);
+  EXPECT_EQ(registry.GetCount(), 4u);
+  ClearRecording();
+  registry.UnloadAll();
+  std::string order;
+  for (int i = 0; i < RecordedEventCount(); ++i) order += std::string(RecordedEventAt(i)->plugin) + " ";
+  EXPECT_EQ(order, expected);
+}
+
 TEST(PluginPaths, TheDirectoryIsCutAfterTheLastRealBackslash) {
   struct Case {
     const char *name;

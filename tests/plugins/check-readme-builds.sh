@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the sample plug-ins upper.c and tally.cpp the way README.md tells
+# Builds the sample plug-ins upper.c and tally.cpp the way docs/plugin-authors.md tells
 # plug-in authors to: with each of its compiler command lines, and with its
 # CMake project and cmake command lines, each in a folder that holds nothing
 # but the source and tovra_plugin.h. Every DLL must be a plug-in for its
@@ -14,9 +14,9 @@ work=${2:?$usage}
 bin=${3:?$usage}
 bits=${4:?$usage}
 loader=${5:-}
-readme=$source_dir/README.md
+readme=$source_dir/docs/plugin-authors.md
 # The lines and the project of the section "Building a plug-in".
-section=$(awk '/^### Building a plug-in$/ { on = 1; next } on && /^##/ { exit } on { print }' "$readme")
+section=$(awk '/^## Building a plug-in$/ { on = 1; next } on && /^## / { exit } on { print }' "$readme")
 check=$source_dir/tests/host/check-dll-exports.sh
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -45,7 +45,7 @@ built=()
 
 # The compiler command lines, each run in a folder of its bitness.
 lines=$(grep -E '^(i686|x86_64)-w64-mingw32-g(cc|\+\+) ' <<<"$section")
-[ "$(grep -c . <<<"$lines")" -eq 4 ] || fail "README.md gives $(grep -c . <<<"$lines") compiler lines, not 4"
+[ "$(grep -c . <<<"$lines")" -eq 4 ] || fail "the guide gives $(grep -c . <<<"$lines") compiler lines, not 4"
 while IFS= read -r line; do
   line_bits=$(triple_bits "$line")
   folder=$work/lines$line_bits
@@ -58,9 +58,9 @@ done <<<"$lines"
 
 # The CMake project and the cmake lines that build it.
 project=$(awk '/^```cmake$/ { on = 1; next } on && /^```$/ { exit } on { print }' <<<"$section")
-[ -n "$project" ] || fail "README.md gives no CMake project"
+[ -n "$project" ] || fail "the guide gives no CMake project"
 cmake_lines=$(grep -E '^cmake (-S|--build) ' <<<"$section")
-[ "$(grep -c . <<<"$cmake_lines")" -eq 4 ] || fail "README.md gives $(grep -c . <<<"$cmake_lines") cmake lines, not 4"
+[ "$(grep -c . <<<"$cmake_lines")" -eq 4 ] || fail "the guide gives $(grep -c . <<<"$cmake_lines") cmake lines, not 4"
 folder=$work/cmake
 new_folder "$folder"
 printf '%s\n' "$project" >"$folder/CMakeLists.txt"

@@ -2,9 +2,11 @@
 # Fails unless every DLL and EXE given carries the release's version resource
 # (FILEVERSION and PRODUCTVERSION from VERSION, and the strings FileVersion,
 # ProductVersion, ProductName "tovracaller", a FileDescription and an
-# OriginalFilename that is the file's own name), read back from the file's
-# resource section, and nothing that changes from build to build: no link
-# time in the PE header and no debug directory (a build id).
+# OriginalFilename that is the file's own name, and a FILETYPE that says what
+# the PE header says the file is: VFT_DLL (2) for a DLL, VFT_APP (1) for a
+# program), read back from the file's resource section, and nothing that
+# changes from build to build: no link time in the PE header and no debug
+# directory (a build id).
 #   check-release-binaries.sh VERSION WINDRES OBJDUMP FILE...
 set -u
 usage="usage: check-release-binaries.sh VERSION WINDRES OBJDUMP FILE..."
@@ -32,6 +34,16 @@ for file in "$@"; do
   done
   grep -qE 'VALUE "FileDescription", "[^"]+"' <<<"$rc" || fail "$name: the version resource has no FileDescription"
   pe=$(le "$file" 60 4)
+  # IMAGE_FILE_DLL (0x2000) in the COFF header's Characteristics; a .dll
+  # must be a DLL and an .exe a program.
+  if (($(le "$file" $((pe + 22)) 2) & 0x2000)); then kind=DLL type=0x2; else kind=program type=0x1; fi
+  case "$name" in
+    *.dll) [ "$kind" = DLL ] ;;
+    *) [ "$kind" = program ] ;;
+  esac || fail "$name: the PE header says the file is a $kind"
+  filetype=$(grep -m1 '^ FILETYPE ' <<<"$rc")
+  [ "$filetype" = " FILETYPE $type" ] ||
+    fail "$name: the version resource has${filetype:- no FILETYPE (0, unknown)} where a $kind has FILETYPE $type"
   stamp=$(le "$file" $((pe + 8)) 4)
   [ "$stamp" = 0 ] || fail "$name: the PE header holds a link time ($stamp)"
   # "Entry 6 ADDRESS SIZE Debug Directory" in the data directory's table.

@@ -3,12 +3,14 @@
 # `cpack -G ZIP`, checks that it holds exactly the release's files (no test,
 # no test plug-in), unpacks it into an empty folder and checks SHA256SUMS,
 # that no file names the build's folders, and every DLL's and EXE's version
-# resource. Then builds the sample upper.c in a folder of its own with the
-# CMake project and cmake lines of README.md's "Releases" section, which use
-# nothing but the unpacked kit, and checks the plug-in from its file. With a
-# Wine loader of the build's bitness it also runs the plug-in and a built
-# sample through the unpacked library with the unpacked tovra-host, asks the
-# unpacked doctor about it, and the tools for their --version.
+# resource. Then follows the unpacked README.txt as written: its compiler
+# line builds the sample upper.c in the unpacked folder, and its CMake
+# project and cmake lines build it in a folder of its own with nothing but
+# the kit; both plug-ins are checked from their files. With a Wine loader of
+# the build's bitness it also runs the README.txt's tool lines in the
+# unpacked folder as they stand (the first one must answer as README.txt
+# says, with nothing copied anywhere), calls both plug-ins, and asks the
+# tools for their --version.
 #   check-release-kit.sh SOURCE_DIR BUILD_DIR WORK_DIR 32|64 VERSION [LOADER]
 set -u
 usage="usage: check-release-kit.sh SOURCE_DIR BUILD_DIR WORK_DIR 32|64 VERSION [LOADER]"
@@ -51,10 +53,8 @@ zip=$work/cpack/$name.zip
 expected='CHANGELOG.txt
 README.txt
 SHA256SUMS
-plugins/calc.dll
-plugins/echo.dll
-plugins/tally.dll
-plugins/upper.dll
+calc.dll
+echo.dll
 sdk/cmake/TovraPluginConfig.cmake
 sdk/cmake/TovraPluginConfigVersion.cmake
 sdk/cmake/toolchain-mingw.cmake
@@ -63,10 +63,12 @@ sdk/samples/echo.c
 sdk/samples/tally.cpp
 sdk/samples/upper.c
 sdk/tovra_plugin.h
+tally.dll
 tools/tovra-console.exe
 tools/tovra-doctor.exe
 tools/tovra-host.exe
-tovracaller.dll'
+tovracaller.dll
+upper.dll'
 listed=$(cmake -E tar tf "$zip" | grep -v '/$' | LC_ALL=C sort)
 [ "$listed" = "$expected" ] || fail "the zip does not hold the release's files:
 $(diff <(echo "$expected") <(echo "$listed"))"
@@ -86,19 +88,33 @@ mapfile -t binaries < <(cd "$kit" && find . -name '*.dll' -o -name '*.exe' | LC_
 "$source_dir/tests/host/check-dll-exports.sh" "$kit/tovracaller.dll" "$machine" "$triple-objdump" ||
   fail "the zip's tovracaller.dll is not the library"
 
-# An author's folder: the sample's source, the README's project, its lines.
-section=$(awk '/^## Releases/ { on = 1; next } on && /^## / { exit } on { print }' "$source_dir/README.md")
-project=$(awk '/^```cmake$/ { on = 1; next } on && /^```$/ { exit } on { print }' <<<"$section")
-lines=$(grep -E '^cmake ' <<<"$section")
-[ -n "$project" ] || fail "README.md's Releases section gives no CMake project"
-[ "$(grep -c . <<<"$lines")" -eq 2 ] || fail "README.md's Releases section gives $(grep -c . <<<"$lines") cmake lines, not 2"
+# The unpacked README.txt, as a reader follows it.
+readme=$(tr -d '\r' <"$kit/README.txt")
+indented() { sed -n "s/^  \($1\)/\1/p" <<<"$readme"; }  # its lines set off by two spaces
+compile=$(indented "$triple-gcc .*")
+project=$(awk '/this CMakeLists.txt$/ { on = 1; next } on && /^$/ { if (seen) exit; next } on { seen = 1; print substr($0, 3) }' <<<"$readme")
+lines=$(indented 'cmake .*' | sed "s|KIT|$kit|g")
+[ "$(grep -c . <<<"$compile")" -eq 1 ] || fail "README.txt gives no one compiler line for $triple"
+[ -n "$project" ] || fail "README.txt gives no CMake project"
+[ "$(grep -c . <<<"$lines")" -eq 2 ] || fail "README.txt gives $(grep -c . <<<"$lines") cmake lines, not 2"
+
+echo "+ $compile"
+(cd "$kit" && bash -c "$compile") || fail "README.txt's compiler line failed: $compile"
+own=$kit/$(sed -E 's/.* -o ([^ ]+).*/\1/' <<<"$compile")
+if [ -f "$own" ]; then
+  "$source_dir/tests/host/check-dll-exports.sh" "$own" "$machine" "$triple-objdump" ||
+    fail "README.txt's compiler line made no self-contained $bits-bit plug-in"
+else
+  fail "README.txt's compiler line made no $own"
+fi
+
 author=$work/author
 mkdir -p "$author"
 cp "$kit/sdk/samples/upper.c" "$author/"
 printf '%s\n' "$project" >"$author/CMakeLists.txt"
 while IFS= read -r line; do
   echo "+ $line"
-  (cd "$author" && kit=$kit bash -c "$line" >"$work/author.log" 2>&1) || { cat "$work/author.log"; fail "README line failed: $line"; }
+  (cd "$author" && bash -c "$line" >"$work/author.log" 2>&1) || { cat "$work/author.log"; fail "README.txt line failed: $line"; }
 done <<<"$lines"
 plugin=$author/build/UPPER.dll
 if [ -f "$plugin" ]; then
@@ -108,17 +124,45 @@ else
   fail "the kit made no build/UPPER.dll"
 fi
 
-if [ -n "$loader" ] && [ -f "$plugin" ]; then
-  # A host user's steps: plug-ins beside the library, the tools in tools\.
-  cp "$plugin" "$kit/plugins/calc.dll" "$kit/"
-  reply=$("$loader" "$kit/tools/tovra-host.exe" '$tovra[upper,hello] and $tovra[calc,add,3,4]' 2>&1)
-  grep -qF $'String: HELLO and 7\r' <<<"$reply" || fail "the unpacked tovra-host did not expand both calls: $reply"
-  report=$("$loader" "$kit/tools/tovra-doctor.exe" upper hello 2>&1) || fail "the unpacked doctor fails UPPER.dll: $report"
+# A tool line of README.txt ("tools\tovra-host.exe ARGS"), run in the
+# unpacked folder: one argument in double quotes, or words.
+run_line() {
+  local tool=${1%% *} rest=${1#* }
+  if [[ "$rest" == \"*\" ]]; then
+    rest=${rest#\"}
+    (cd "$kit" && "$loader" "${tool//\\//}" "${rest%\"}" 2>&1)
+  else
+    read -ra words <<<"$rest"
+    (cd "$kit" && "$loader" "${tool//\\//}" "${words[@]}" 2>&1)
+  fi
+}
+
+if [ -n "$loader" ]; then
+  mapfile -t tool_lines < <(indented 'tools\\tovra-[a-z]*\.exe .*')
+  first=$(indented 'String: .*' | head -n 1)
+  [ ${#tool_lines[@]} -ge 2 ] && [ -n "$first" ] || fail "README.txt gives no tool lines to try"
+  for line in "${tool_lines[@]}"; do
+    echo "+ $line"
+    reply=$(run_line "$line") || fail "README.txt's line failed: $line
+$reply"
+  done
+  reply=$(run_line "${tool_lines[0]}")
+  grep -qxF "$first"$'\r' <<<"$reply" || fail "README.txt's first example does not answer \"$first\": $reply"
+  # Its own plug-in, called as README.txt says.
+  said=$(grep -o 'tools\\tovra-host\.exe "[^"]*" then gives "[^"]*"' <<<"$readme")
+  [ -n "$said" ] || fail "README.txt does not say how to call the plug-in it builds"
+  expected=$(sed -E 's/.* then gives "([^"]*)"/\1/' <<<"$said")
+  reply=$(run_line "${said% then gives*}")
+  grep -qxF "$expected"$'\r' <<<"$reply" || fail "the README.txt's own plug-in does not answer \"$expected\": $reply"
+  # The CMake-built plug-in beside a copy of the library, asked by the doctor.
+  cp "$kit/tovracaller.dll" "$author/build/"
+  report=$("$loader" "$kit/tools/tovra-doctor.exe" --dll "Z:${author//\//\\}\\build\\tovracaller.dll" upper hello 2>&1) ||
+    fail "the unpacked doctor fails the kit's UPPER.dll: $report"
   grep -qF 'Result:        "HELLO"' <<<"$report" || fail "the unpacked doctor gives no Result HELLO: $report"
   for tool in tovra-host tovra-doctor; do
     shown=$("$loader" "$kit/tools/$tool.exe" --version 2>&1 | tr -d '\r')
     [ "$shown" = "$tool $version" ] || fail "$tool --version says '$shown', not '$tool $version'"
   done
-  echo "the unpacked tovra-host expands \$tovra[upper,hello] with the kit's UPPER.dll: $(grep -a '^String' <<<"$reply")"
+  echo "the unpacked README.txt's first example answers: $first"
 fi
 finish

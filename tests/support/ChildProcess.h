@@ -1,6 +1,6 @@
 // Windows only: a program beside the test program run as a child process.
-// The destructor ends a child that is still running, so a failed test
-// leaves no process behind.
+// The destructor ends a child that is still running and waits until it has
+// gone, so a failed test leaves no process (nor anything it holds) behind.
 #pragma once
 #ifdef _WIN32
 
@@ -33,7 +33,8 @@ class ChildProcess {
   ChildProcess &operator=(const ChildProcess &) = delete;
   ~ChildProcess() {
     if (!process.hProcess) return;
-    if (::WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) ::TerminateProcess(process.hProcess, 99);
+    if (::WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT && ::TerminateProcess(process.hProcess, 99))
+      ::WaitForSingleObject(process.hProcess, kPatience);
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
   }

@@ -106,4 +106,23 @@ TEST(HostSession, OnlyAWholeStatusLineGivesAStatus) {
   }
 }
 
+// Each of the three code positions on its own: '0' and '9' are digits there,
+// and the bytes beside them ('/', ':'), a letter, a space, a zero and a high
+// byte are not.
+TEST(HostSession, EveryPositionOfTheCodeMustHoldADigit) {
+  const std::string whole = "VORDEL/2.0 555 OK\r\n\r\n";
+  const size_t code = 11;
+  const std::string bytes("09/:x \0\x83", 8);
+  for (size_t position = code; position < code + 3; ++position) {
+    for (char byte : bytes) {
+      std::string reply = whole;
+      reply[position] = byte;
+      const bool digit = byte >= '0' && byte <= '9';
+      SCOPED_TRACE("byte " + std::to_string(static_cast<unsigned char>(byte)) + " at code position " +
+                   std::to_string(position - code));
+      EXPECT_EQ(HostSession::ReplyStatus(reply), digit ? reply.substr(code, 3) : "");
+    }
+  }
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,6 +16,7 @@
 
 #include "PeBuilder.h"
 #include "ToolRunner.h"
+#include "support/WideText.h"
 #include "platform/Platform.h"
 #include "plugin/PeImage.h"
 #include "tools/PluginDoctor.h"
@@ -25,6 +27,8 @@ namespace {
 
 // 日本語 in Shift_JIS, as a plug-in must receive it.
 const char kNihongo[] = "\x93\xFA\x96\x7B\x8C\xEA";
+// 語 in Shift_JIS; its UTF-8 form ends in 0x9E, a Shift_JIS lead byte.
+const char kGo[] = "\x8C\xEA";
 
 #ifdef _WIN32
 const char kExt[] = ".dll";
@@ -103,7 +107,8 @@ class ToolsTest : public ::testing::Test {
   // other bitness and one of the tools' own.
   static void SetUpTestSuite() {
     bin = BinDirectory();
-    cases = bin + "tools-cases";
+    // Of its own for each code page: the suite runs under two at once.
+    cases = bin + "tools-cases" + CodePageSuffix();
     fs::remove_all(cases);
     fs::create_directories(cases + kSeparator + "other");
     cases += kSeparator;
@@ -123,6 +128,20 @@ class ToolsTest : public ::testing::Test {
 #ifdef _WIN32
     // Beside the plug-in, where the Windows loader does not look for it.
     fs::copy_file(bin + "tovra_recorder.dll", cases + "tovra_departed.dll");
+    // A folder named in Japanese with a tovra-host, its library and calc.
+    // (The wide calls: the C++ library's own narrow paths are in the ANSI
+    // code page, which need not hold the name.)
+    const std::wstring japanese = WideFromUtf8(cases + "日本語 フォルダ\\");
+    ::CreateDirectoryW(japanese.c_str(), nullptr);
+    for (const char *file : {"tovra-host.exe", "tovracaller.dll", "calc.dll"})
+      ::CopyFileW(WideFromUtf8(bin + file).c_str(), (japanese + WideFromUtf8(file)).c_str(), FALSE);
+#endif
+  }
+  static std::string CodePageSuffix() {
+#ifdef _WIN32
+    return "-" + std::to_string(::GetACP());
+#else
+    return std::string();
 #endif
   }
   static void TearDownTestSuite() { fs::remove_all(cases.substr(0, cases.size() - 1)); }
@@ -167,9 +186,12 @@ TEST_F(ToolsTest, HostAnswersGoodAndBadInputWithItsExitCodes) {
        {head + "[]\r\n"}, {}, {}},
       {"a library that is not there cannot be loaded", "tovra-host",
        {"--dll", cases + "absent" + kExt, "x"}, "", 3, {}, {"cannot load", "there is no file"}, {}},
-      {"a library of the other bitness is named as such", "tovra-host", {"--dll", cases + "OTHER" + kExt, "x"}, "", 3,
-       {}, {OtherBitnessFacts() + "; tovra-host is a " + OwnBitness() + " program and loads only " + OwnBitness() +
-            " DLLs"}, {}},
+      {"a library of the other bitness is named as such, with the tovra-host that loads it", "tovra-host",
+       {"--dll", cases + "OTHER" + kExt, "x"}, "", 3, {},
+       {OtherBitnessFacts() + "; tovra-host is a " + OwnBitness() + " program and loads only " + OwnBitness() +
+            " DLLs",
+        PeImage::Is64BitMachine(kOtherMachine) ? ": use the 64-bit tovra-host (from the win64 zip)"
+                                               : ": use the 32-bit tovra-host (from the win32 zip)"}, {}},
       {"a library without the load export is refused", "tovra-host",
        {"--dll", bin + "tovra_recorder" + kExt, "x"}, "", 4, {}, {"does not export \"load\""}, {}},
       {"a library that returns no block", "tovra-host", {"--dll", bin + "noreply" + kExt, "x"}, "", 5, {},
@@ -181,13 +203,52 @@ TEST_F(ToolsTest, HostAnswersGoodAndBadInputWithItsExitCodes) {
       {"--lines writes a line break inside an expanded text as a space", "tovra-host", {"--lines"},
        "x\ry $tovra[ok,1]\n", 0, {"x y {1}\n"}, {"line 1: line breaks"}, {"\r"}},
 #ifdef _WIN32
-      {"Japanese on the command line reaches the plug-in in Shift_JIS", "tovra-host", {"$tovra[ok,日本語]"}, "", 0,
-       {head + "{" + kNihongo + "}\r\n"}, {}, {}},
+      {"Japanese on the command line reaches the plug-in and comes back as UTF-8 in a file", "tovra-host",
+       {"$tovra[ok,日本語]"}, "", 0, {head + "{日本語}\r\n"}, {}, {}},
       {"a character that Shift_JIS cannot hold is named, not sent as '?'", "tovra-host", {"caf\xC3\xA9"}, "", 2,
        {}, {"argument 1 holds U+00E9, a character that Shift_JIS (code page 932) cannot hold"}, {}},
 #endif
   });
 }
+
+#ifdef _WIN32
+// What a person types and reads, under the code page the suite runs in
+// (C.UTF-8 gives 1252, ja_JP gives 932): lines and output in UTF-8 and
+// --raw in Shift_JIS bytes, both ways, and a folder named in Japanese
+// that works under 932 and elsewhere is named for what it is.
+TEST_F(ToolsTest, TextsAreTheReadersAndPathsTheCodePages) {
+  const char *lang = std::getenv("LANG");
+  const bool japanese = ::GetACP() == 932;
+  if (lang && std::string(lang).compare(0, 5, "ja_JP") == 0) EXPECT_TRUE(japanese) << "LANG " << lang;
+  Check({
+      {"--lines reads UTF-8 lines: the ']' after a character ending in 0x9E still ends the call", "tovra-host",
+       {"--lines"}, "$tovra[echo,語] Z\n", 0, {"語 Z\n"}, {}, {}},
+      {"a UTF-8 byte order mark before the first line is no text", "tovra-host", {"--lines"},
+       "\xEF\xBB\xBF$tovra[echo,a]\n", 0, {"a\n"}, {}, {"\xEF"}},
+      {"--lines --raw reads and writes Shift_JIS bytes", "tovra-host", {"--lines", "--raw"},
+       std::string("$tovra[echo,") + kGo + "] Z\n", 0, {std::string(kGo) + " Z\n"}, {}, {}},
+      {"a line that is not UTF-8 is not sent, and its output line stays empty", "tovra-host", {"--lines"},
+       std::string(kNihongo) + "\nb\n", 1, {"\nb\n"}, {"line 1 is not UTF-8 text; it was not sent"}, {}},
+      {"the doctor shows the call and a Result beyond ASCII as text", "tovra-doctor", {"ok", "日本語"}, "", 0,
+       {"call:          $tovra[ok,日本語]", "  read as text: {日本語}"}, {}, {}},
+  });
+  const std::string folder = cases + "日本語 フォルダ" + kSeparator;
+  const ToolRun run = RunTool(folder + "tovra-host.exe", {"3 + 4 = $tovra[calc,add,3,4]"}, "",
+                              cases.substr(0, cases.size() - 1));
+  if (japanese) {
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("String: 3 + 4 = 7\r\n"), std::string::npos) << run.out;
+  } else {
+    EXPECT_EQ(run.exitCode, 3) << run.out;
+    EXPECT_NE(run.err.find(folder + "tovracaller.dll holds characters that the system's ANSI code page (" +
+                           std::to_string(::GetACP()) + ") cannot hold: 日 (U+65E5), 本 (U+672C), 語 (U+8A9E), " +
+                           "フ (U+30D5), ォ (U+30A9), ル (U+30EB), ダ (U+30C0)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("there is no file"), std::string::npos) << run.err;
+  }
+}
+#endif
 
 TEST_F(ToolsTest, HostLinesKeepPluginsLoadedUntilTheEndOfInput) {
   const ToolRun run = RunTool(bin + "tovra-host" + kExe, {"--lines"},

@@ -71,6 +71,12 @@ BOOL ConsoleWindow::OnCreate(CREATESTRUCTA *) {
 }
 
 LRESULT ConsoleWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  // Keys and an IME's input go to the window with the focus, which the
+  // window gets when it is activated: the edit line takes it.
+  if (message == WM_SETFOCUS && editLine.GetHandle()) {
+    ::SetFocus(editLine.GetHandle());
+    return 0;
+  }
   if (message != WM_COPYDATA) return CWnd::WindowProc(message, wParam, lParam);
   const COPYDATASTRUCT *data = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
   if (!data || data->dwData != kHandOver || !editLine.GetHandle()) return FALSE;

@@ -3,7 +3,8 @@
 // tovracaller library and the reply view below shows what came back.
 // Unload plug-ins calls the library's unload; Exit closes the window. A
 // second console hands its text over in a WM_COPYDATA message, which is sent
-// like a typed text.
+// like a typed text. The edit line has the keyboard focus whenever the
+// window has it.
 #pragma once
 
 #include <string>

@@ -57,7 +57,10 @@ bool EditLine::Intercept(const MSG &message) {
         ::SendMessageW(handle, WM_CHAR, message.wParam, message.lParam);
       return true;
     case WM_IME_CHAR:
-      ::SendMessageW(handle, WM_IME_CHAR, message.wParam, message.lParam);
+      // An IME's result character, given as the character it is: passed on
+      // as WM_IME_CHAR, the control would post it back as WM_CHAR, behind a
+      // key typed after it.
+      ::SendMessageW(handle, WM_CHAR, message.wParam, message.lParam);
       return true;
     default:
       return false;

@@ -4,7 +4,8 @@
 // The framework's message loop is an ANSI one: on their way through it,
 // character messages would lose every character outside the system's code
 // page. A hook on the console's thread takes character messages for the
-// edit line off that way and gives them to the control as Unicode; it also
+// edit line off that way and gives them to the control as Unicode, an IME's
+// characters (WM_IME_CHAR) in their place among the typed ones; it also
 // turns Enter into the parent's Send command and Ctrl+A into select-all.
 #pragma once
 
