@@ -1,6 +1,9 @@
 # The release bundle. `cmake --install` lays it out and `cpack -G ZIP` packs
 # it as tovracaller-VERSION-win32.zip or tovracaller-VERSION-win64.zip:
 #   tovracaller.dll, README.txt, CHANGELOG.txt, SHA256SUMS
+#   tovra-surrogate32.exe, tovra-surrogate64.exe: the surrogates that run a
+#             plug-in of either bitness in a process of its own, beside the
+#             library that starts them from there
 #   calc.dll, echo.dll, upper.dll, tally.dll: the sample plug-ins, built,
 #             beside the library that finds them there
 #   tools/    tovra-host.exe, tovra-doctor.exe, tovra-console.exe
@@ -25,7 +28,11 @@ set(TOVRA_RELEASE_NAME tovracaller-${PROJECT_VERSION}-win${TOVRA_RELEASE_BITS})
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-install(TARGETS tovracaller RUNTIME DESTINATION .)
+install(TARGETS tovracaller tovra-surrogate RUNTIME DESTINATION .)
+if(TOVRA_OTHER_SURROGATE)
+  math(EXPR other_bits "96 - ${TOVRA_RELEASE_BITS}")
+  install(PROGRAMS ${CMAKE_BINARY_DIR}/bin/tovra-surrogate${other_bits}.exe DESTINATION .)
+endif()
 install(TARGETS tovra-host tovra-doctor tovra-console RUNTIME DESTINATION tools)
 # The samples beside the library: the zip works as it is unpacked.
 install(TARGETS calc echo upper tally RUNTIME DESTINATION .)

@@ -23,7 +23,15 @@ le() { od -An -t u1 -j "$2" -N "$3" "$1" | awk '{ v = 0; for (i = NF; i >= 1; i-
 
 for file in "$@"; do
   name=$(basename "$file")
-  if ! rc=$("$windres" -i "$file" -O rc 2>&1); then
+  pe=$(le "$file" 60 4)
+  # The i686 tools cannot read a 64-bit file (a zip carries the surrogates of
+  # both bitnesses): the x86-64 ones read it.
+  file_windres=$windres file_objdump=$objdump
+  if [ "$(le "$file" $((pe + 4)) 2)" = $((0x8664)) ]; then
+    file_windres=${windres//i686-w64-mingw32/x86_64-w64-mingw32}
+    file_objdump=${objdump//i686-w64-mingw32/x86_64-w64-mingw32}
+  fi
+  if ! rc=$("$file_windres" -i "$file" -O rc 2>&1); then
     fail "$name: no resources can be read: $rc"
     continue
   fi
@@ -33,7 +41,6 @@ for file in "$@"; do
     grep -qF -- "$line" <<<"$rc" || fail "$name: the version resource lacks $line"
   done
   grep -qE 'VALUE "FileDescription", "[^"]+"' <<<"$rc" || fail "$name: the version resource has no FileDescription"
-  pe=$(le "$file" 60 4)
   # IMAGE_FILE_DLL (0x2000) in the COFF header's Characteristics; a .dll
   # must be a DLL and an .exe a program.
   if (($(le "$file" $((pe + 22)) 2) & 0x2000)); then kind=DLL type=0x2; else kind=program type=0x1; fi
@@ -47,7 +54,11 @@ for file in "$@"; do
   stamp=$(le "$file" $((pe + 8)) 4)
   [ "$stamp" = 0 ] || fail "$name: the PE header holds a link time ($stamp)"
   # "Entry 6 ADDRESS SIZE Debug Directory" in the data directory's table.
-  debug=$("$objdump" -p "$file" | awk '/^Entry 6 .*Debug Directory/ { print $4; exit }')
+  if ! headers=$("$file_objdump" -p "$file" 2>&1); then
+    fail "$name: its headers cannot be read: $headers"
+    continue
+  fi
+  debug=$(awk '/^Entry 6 .*Debug Directory/ { print $4; exit }' <<<"$headers")
   [ $((16#${debug:-0})) -eq 0 ] || fail "$name: the file has a debug directory (size 0x$debug)"
 done
 

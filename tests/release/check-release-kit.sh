@@ -67,6 +67,8 @@ tally.dll
 tools/tovra-console.exe
 tools/tovra-doctor.exe
 tools/tovra-host.exe
+tovra-surrogate32.exe
+tovra-surrogate64.exe
 tovracaller.dll
 upper.dll'
 listed=$(cmake -E tar tf "$zip" | grep -v '/$' | LC_ALL=C sort)
