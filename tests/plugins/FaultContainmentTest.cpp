@@ -30,12 +30,14 @@ std::string FaultingCopy(const std::string &plugin, const std::string &name) {
   return name;
 }
 
-// What the plug-in `name` was sent here, in order: "load request unload".
+// What the plug-in `name` was sent here, in this process, in order: "load
+// request unload".
 std::string Steps(const std::string &name) {
   std::string steps;
   for (int i = 0; i < RecordedEventCount(); ++i) {
     const RecordedEvent *event = RecordedEventAt(i);
-    if (name == event->plugin) steps += (steps.empty() ? "" : " ") + std::string(event->kind);
+    if (name == event->plugin && event->process == ::GetCurrentProcessId())
+      steps += (steps.empty() ? "" : " ") + std::string(event->kind);
   }
   return steps;
 }

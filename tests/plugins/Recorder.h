@@ -2,6 +2,12 @@
 // test programs share, so what a plug-in received (its directory block, each
 // request's exact bytes and lengths, its unload, the reply blocks it handed
 // out) outlives the plug-in's own library.
+//
+// Under Windows the events live in shared memory that the test program's
+// child processes (surrogates, of either bitness) write to as well: a
+// plug-in in a surrogate is recorded as one in the test program is, with the
+// id of the process it ran in. The reply blocks are followed in each process
+// on its own.
 #pragma once
 
 #ifdef _WIN32
@@ -25,6 +31,7 @@ typedef struct RecordedEvent {
   long bytesLength;
   long statedLength;   // the length passed with the block
   long blockSize;      // the block's real size when it arrived
+  unsigned long process;  // the id of the process it was recorded in
 } RecordedEvent;
 
 RECORDER_API void RecordEvent(const char *plugin, const char *kind, const char *bytes, long bytesLength,
