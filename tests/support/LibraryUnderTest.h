@@ -1,5 +1,6 @@
-// Loads the built tovracaller library from the test program's directory, as a
-// host would, and hands out its three exports plus block helpers.
+// Loads the built tovracaller library from the test directory (the test
+// program's, or the bridge's), as a host would, and hands out its three
+// exports plus block helpers.
 #pragma once
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 
 #include "platform/Platform.h"
 #include "support/ImportPatch.h"
+#include "support/TestLibraries.h"
 
 // Every block the library under test freed, in order. Under Wine the
 // library's import of GlobalFree is redirected here; natively the test
@@ -97,10 +99,7 @@ class LibraryUnderTest {
   }
   HMODULE Module() const { return module; }
 
-  static std::string Directory() {
-    std::string path = platform::GetModuleFilePath(platform::GetExecutableModule());
-    return path.substr(0, path.rfind('\\') + 1);
-  }
+  static std::string Directory() { return TestDirectory(); }
   static std::string DefaultPath() {
 #ifdef _WIN32
     return Directory() + "tovracaller.dll";

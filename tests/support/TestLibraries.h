@@ -2,6 +2,7 @@
 // still mapped into the process.
 #pragma once
 
+#include <cstdlib>
 #include <string>
 
 #include "platform/Platform.h"
@@ -14,9 +15,30 @@
 #endif
 
 // The test program's directory with its trailing '\'.
-inline std::string TestDirectory() {
+inline std::string ProgramDirectory() {
   std::string path = platform::GetModuleFilePath(platform::GetExecutableModule());
   return path.substr(0, path.rfind('\\') + 1);
+}
+
+// bridge\ beside the test program: this build's library and both surrogates,
+// with the plug-ins of the other bitness's build (the plugin_bridge test
+// puts them there).
+inline std::string BridgeDirectory() {
+  return ProgramDirectory() + "bridge\\";
+}
+
+// Whether this run calls plug-ins of the other bitness, each through a
+// surrogate: TOVRA_BRIDGED is set and not empty (the plugin_tests_bridged
+// test).
+inline bool Bridged() {
+  const char *bridged = std::getenv("TOVRA_BRIDGED");
+  return bridged && *bridged;
+}
+
+// Where the library under test and the plug-ins it calls are, with its
+// trailing '\': the test program's directory, or the bridge's in a bridged run.
+inline std::string TestDirectory() {
+  return Bridged() ? BridgeDirectory() : ProgramDirectory();
 }
 
 inline std::string LibraryFileName(const std::string &name) {
