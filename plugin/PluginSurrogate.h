@@ -78,7 +78,7 @@ class PluginSurrogate {
   // kFaulted); on anything else the surrogate is ended and false returned.
   bool Exchange(PluginStep step, SurrogateMessage kind, const char *bytes, size_t length, SurrogateMessage expected,
                 std::string *payload);
-  void Fail(PluginStep step, SurrogateFailure::Kind kind);
+  void Fail(PluginStep step, SurrogateFailure::Kind kind, bool channelBroke);
 
   platform::Channel channel;
   MessageChannel messages;

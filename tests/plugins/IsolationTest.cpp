@@ -150,5 +150,30 @@ TEST_F(IsolationTest, AHostThatIsKilledLeavesNoSurrogateBehind) {
   EXPECT_TRUE(AllEnd(surrogates, ChildProcess::kPatience)) << "a surrogate outlived its host";
 }
 
+TEST_F(IsolationTest, ABrokenOrMissingSurrogateLeavesOnlyItsCallEmpty) {
+  // A library of its own, in a folder of its own, whose surrogate is one
+  // that breaks the protocol as each call's argument asks.
+  const std::string folder = TestDirectory() + "broken-surrogate\\";
+  MakeDirectory(folder);
+  for (const char *file : {"tovracaller.dll", "faulty.dll", "tovra_recorder.dll"})
+    ASSERT_TRUE(::CopyFileA((TestDirectory() + file).c_str(), (folder + file).c_str(), FALSE)) << file;
+  ASSERT_TRUE(::CopyFileA((TestDirectory() + "broken_surrogate.exe").c_str(), (folder + kSurrogate).c_str(), FALSE));
+  LibraryUnderTest broken(folder + "tovracaller.dll");
+  ASSERT_TRUE(broken.IsLoaded());
+  EXPECT_EQ(Expand(broken, "$tovra[faulty,write]$tovra[faulty,good]"), "fine");
+  const char *modes[] = {"short",    "trailing", "textlonger", "flag",       "unknownkind", "wrongkind",
+                         "hugelength", "cuthead",  "cutpayload", "badfault", "silent"};
+  for (const char *mode : modes) {
+    SCOPED_TRACE(mode);
+    EXPECT_EQ(Expand(broken, std::string("a$tovra[faulty,") + mode + "]b$tovra[faulty,good]c"), "abfinec");
+  }
+  // Without its program no surrogate starts, and the call leaves nothing, as
+  // a missing plug-in does.
+  broken.unload();
+  ASSERT_TRUE(::DeleteFileA((folder + kSurrogate).c_str()));
+  EXPECT_EQ(Expand(broken, "a$tovra[faulty,good]b$tovra[faulty,good]c"), "abc");
+  broken.unload();
+}
+
 }  // namespace
 #endif
