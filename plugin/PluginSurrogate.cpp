@@ -6,7 +6,16 @@
 // that its own exit code can be told, before it is ended from here.
 static const unsigned long kEndingPatience = 2000;
 
+bool PluginSurrogate::Serves(unsigned machine) {
+#ifdef _WIN32
+  return machine == PeImage::kMachineX86 || machine == PeImage::kMachineX64;
+#else
+  return false;
+#endif
+}
+
 std::string PluginSurrogate::ProgramFor(const std::string &directory, unsigned machine) {
+  if (!Serves(machine)) return std::string();
   switch (machine) {
     case PeImage::kMachineX86: return directory + "tovra-surrogate32.exe";
     case PeImage::kMachineX64: return directory + "tovra-surrogate64.exe";

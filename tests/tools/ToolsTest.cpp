@@ -340,6 +340,16 @@ TEST_F(ToolsTest, DoctorSaysWhatHappensAtEachStepAndWhyAPluginFails) {
        {"    \"Value: {a}\\r\\n\"", "no Result header"}, {}, {}},
       {"a stated length beyond the reply block is read no further than the block", "tovra-doctor", {"xbeyond", "a"},
        "", 0, {"the stated length 1073741824 is larger than the block", "Result:        \"{a}\""}, {}, {}},
+#ifdef _WIN32
+      // The folder holds no surrogate, so none can be started.
+      {"a plug-in of the other bitness goes to a surrogate of its bitness beside the library", "tovra-doctor",
+       {"--dll", dll, "other"}, "", 12,
+       {"where:         in a " + PeImage::Bitness(kOtherMachine) + " surrogate, ",
+        "could not be started: it is missing, or this system cannot run its programs"}, {}, {"freed:"}},
+      {"a plug-in of the doctor's bitness beside a library of the other needs the other doctor", "tovra-doctor",
+       {"--dll", cases + "other" + kSeparator + "tovracaller" + kExt, "own"}, "", 2,
+       {"loading:       not tried: this tovra-doctor is a " + OwnBitness() + " program"}, {}, {}},
+#else
       {"a plug-in of the other bitness is refused from its header", "tovra-doctor", {"--dll", dll, "other"}, "", 6,
        {"loading:       refused", OtherBitnessFacts() + "; the library is a " + OwnBitness() +
         " DLL and loads only " + OwnBitness() + " DLLs", ": build it for " + OwnBitness()}, {}, {"freed:"}},
@@ -347,6 +357,7 @@ TEST_F(ToolsTest, DoctorSaysWhatHappensAtEachStepAndWhyAPluginFails) {
        {"--dll", cases + "other" + kSeparator + "tovracaller" + kExt, "own"}, "", 6,
        {"loading:       refused", "the library is a " + PeImage::Bitness(kOtherMachine) + " DLL and loads only " +
         PeImage::Bitness(kOtherMachine) + " DLLs", ": build it for " + PeImage::Bitness(kOtherMachine)}, {}, {}},
+#endif
       {"a library of the other bitness needs the doctor built beside it", "tovra-doctor",
        {"--dll", cases + "other" + kSeparator + "tovracaller" + kExt, "other"}, "", 2,
        {"loading:       not tried: this tovra-doctor is a " + OwnBitness() + " program",
@@ -368,12 +379,19 @@ TEST_F(ToolsTest, DoctorSaysWhatHappensAtEachStepAndWhyAPluginFails) {
         "it needs libstdc++-6.so, which the loader cannot find"
 #endif
        }, {}, {"%1"}},
+#ifdef _WIN32
+      {"a plug-in of the other bitness that imports the C++ runtime is told so before its surrogate",
+       "tovra-doctor", {"--dll", dll, "otherrt"}, "", 12,
+       {"it imports libstdc++-6.dll of the compiler's runtime, which hosts do not carry: link the plug-in with "
+        "-static", "where:         in a " + PeImage::Bitness(kOtherMachine) + " surrogate, "}, {}, {}},
+#else
       {"a plug-in of the other bitness that imports the C++ runtime is told both", "tovra-doctor",
        {"--dll", dll, "otherrt"}, "", 6,
        {"loading:       refused", "is a " + PeImage::Bitness(kOtherMachine) + " DLL",
         ": build it for " + OwnBitness(),
         "it imports libstdc++-6.dll of the compiler's runtime, which hosts do not carry: link the plug-in with "
         "-static"}, {}, {}},
+#endif
       {"a file that is no library is refused with the loader's words, inserts filled in", "tovra-doctor",
        {"--dll", dll, "text"}, "", 6,
        {"loading:       failed", "the loader refuses " + cases + "TEXT" + kExt
