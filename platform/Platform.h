@@ -167,9 +167,9 @@ class Channel {
   HANDLE toPeer = nullptr;
   HANDLE fromPeer = nullptr;
   HANDLE child = nullptr;
-#endif
   bool hasExited = false;
   unsigned long exitCode = 0;
+#endif
 };
 
 }  // namespace platform
