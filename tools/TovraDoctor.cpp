@@ -60,7 +60,9 @@ static const char kUsageText[] =
     "   9  the EXECUTE reply is missing or its status is not TOVRA/1.0 200 OK\n"
     "  10  the EXECUTE reply has no Result header\n"
     "  11  the plug-in faulted (an exception left its code): the step, the\n"
-    "      exception and where it happened are said\n";
+    "      exception and where it happened are said\n"
+    "  12  the plug-in's surrogate process could not be started, or ended\n"
+    "      during a step (the plug-in called exit or abort, or failed fast)\n";
 
 // The call read from stdin: its bytes up to the first line end, which a
 // String text cannot hold.
