@@ -16,23 +16,13 @@
 #include <functional>
 #include <string>
 
+#include "bench/Seconds.h"
 #include "plugin/PeImage.h"
 #include "plugin/PluginModule.h"
 #include "plugin/PluginRequests.h"
 #include "plugin/PluginSurrogate.h"
 
 namespace {
-
-double Seconds() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER value;
-    ::QueryPerformanceFrequency(&value);
-    return value;
-  }();
-  LARGE_INTEGER now;
-  ::QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 std::string Directory() {
   const std::string path = platform::GetModuleFilePath(platform::GetExecutableModule());
@@ -42,10 +32,10 @@ std::string Directory() {
 // Seconds for one run of `work`, which makes `count` calls; false from work
 // fails the whole run.
 double PerCall(int count, const std::function<bool()> &work) {
-  const double start = Seconds();
+  const double start = bench::Seconds();
   for (int i = 0; i < count; ++i)
     if (!work()) return -1;
-  return (Seconds() - start) / count;
+  return (bench::Seconds() - start) / count;
 }
 
 void Keep(double value, double *best) {
@@ -99,9 +89,9 @@ int main(int argc, char **argv) {
   surrogate.Unload();
   for (int i = 0; i < starts; ++i) {
     PluginSurrogate fresh;
-    const double start = Seconds();
+    const double start = bench::Seconds();
     if (!fresh.Start(program) || !fresh.BringUp(plugin.c_str(), &outcome, &loaderError, &versionReply)) return 1;
-    Keep(Seconds() - start, &startCost);
+    Keep(bench::Seconds() - start, &startCost);
     fresh.Unload();
   }
   here.UnloadPlugin();
