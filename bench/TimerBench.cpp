@@ -5,7 +5,6 @@
 // fastest round.
 //
 //   tovra_bench_timer [--name NAME] [--rounds N] [--round-ms MS]
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
