@@ -21,6 +21,12 @@ bool IsLowSurrogate(wchar_t unit) {
   return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
+// The second byte of a code page 932 pair: never a control character, a
+// space, a digit, DEL or one of the three highest bytes.
+bool IsTrailByte(unsigned char byte) {
+  return byte >= 0x40 && byte <= 0xFC && byte != 0x7F;
+}
+
 // The characters of `text` from `i` on that are one character: a surrogate
 // pair is one.
 int UnitsAt(const std::wstring &text, size_t i) {
@@ -93,16 +99,18 @@ bool ToShiftJis(const std::wstring &text, std::string *bytes, std::string *chara
 std::wstring FromShiftJis(const std::string &bytes) {
   std::wstring text;
   for (size_t i = 0; i < bytes.size();) {
-    // A lead byte takes the next byte as its trail; a pair that code page
-    // 932 does not map, or a lead byte before a line end or at the end,
-    // is one replacement mark.
-    const size_t length = StartsPair(bytes.c_str() + i) ? 2 : 1;
+    // A lead byte takes the next byte when that is a trail byte; a pair
+    // that code page 932 does not map is one replacement mark. A lead byte
+    // before any other byte (a space, a line end, a zero byte) or at the
+    // end is a mark of its own, and the byte after it is read as itself.
+    const bool pair = i + 1 < bytes.size() && IsLeadByte(static_cast<unsigned char>(bytes[i])) &&
+                      IsTrailByte(static_cast<unsigned char>(bytes[i + 1]));
+    const int length = pair ? 2 : 1;
     wchar_t character = 0;
-    if (::MultiByteToWideChar(kShiftJis, MB_ERR_INVALID_CHARS, bytes.data() + i, static_cast<int>(length),
-                              &character, 1) != 1)
+    if (::MultiByteToWideChar(kShiftJis, MB_ERR_INVALID_CHARS, bytes.data() + i, length, &character, 1) != 1)
       character = kReplacement;
     text += character;
-    i += length;
+    i += static_cast<size_t>(length);
   }
   return text;
 }

@@ -23,7 +23,8 @@ std::vector<std::string> Utf8Arguments(int argc, char **argv);
 // ("holds U+00E9, a character that Shift_JIS (code page 932) cannot hold").
 bool ShiftJisFromUtf8(const std::string &text, std::string *bytes, std::string *error);
 // Shift_JIS bytes as UTF-8, character by character: a byte or pair that is
-// not Shift_JIS becomes U+FFFD, so nothing is dropped silently.
+// not Shift_JIS becomes U+FFFD, so nothing is dropped silently; a lead byte
+// that no trail byte follows is one U+FFFD, and the byte after it stays.
 std::string Utf8FromShiftJis(const std::string &bytes);
 
 // `path` in the system's ANSI code page, the form the loader and the
