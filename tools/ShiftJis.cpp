@@ -97,7 +97,8 @@ bool ToShiftJis(const std::wstring &text, std::string *bytes, std::string *chara
   std::vector<std::wstring> unheld;
   *bytes = InCodePage(kShiftJis, text, &unheld);
   if (unheld.empty()) return true;
-  // The first one is named.
+  // The first one is named, in ASCII, which any text shown through
+  // Shift_JIS can carry.
   *character = CodePointName(unheld[0]);
   bytes->clear();
   return false;
@@ -144,9 +145,11 @@ bool ShiftJisFromUtf8(const std::string &text, std::string *bytes, std::string *
     *error = "is not UTF-8 text";
     return false;
   }
-  std::string character;
-  if (ToShiftJis(WideFromUtf8(text), bytes, &character)) return true;
-  *error = "holds " + character + ", a character that Shift_JIS (code page 932) cannot hold";
+  std::vector<std::wstring> unheld;
+  *bytes = InCodePage(kShiftJis, WideFromUtf8(text), &unheld);
+  if (unheld.empty()) return true;
+  bytes->clear();
+  *error = "holds " + CharacterName(unheld[0]) + ", a character that Shift_JIS (code page 932) cannot hold";
   return false;
 }
 

@@ -206,7 +206,7 @@ TEST_F(ToolsTest, HostAnswersGoodAndBadInputWithItsExitCodes) {
       {"Japanese on the command line reaches the plug-in and comes back as UTF-8 in a file", "tovra-host",
        {"$tovra[ok,日本語]"}, "", 0, {head + "{日本語}\r\n"}, {}, {}},
       {"a character that Shift_JIS cannot hold is named, not sent as '?'", "tovra-host", {"caf\xC3\xA9"}, "", 2,
-       {}, {"argument 1 holds U+00E9, a character that Shift_JIS (code page 932) cannot hold"}, {}},
+       {}, {"argument 1 holds é (U+00E9), a character that Shift_JIS (code page 932) cannot hold"}, {}},
 #endif
   });
 }
