@@ -28,7 +28,7 @@ namespace {
 // 日本語 in Shift_JIS, as a plug-in must receive it.
 const char kNihongo[] = "\x93\xFA\x96\x7B\x8C\xEA";
 // 語 in Shift_JIS; its UTF-8 form ends in 0x9E, a Shift_JIS lead byte.
-const char kGo[] = "\x8C\xEA";
+[[maybe_unused]] const char kGo[] = "\x8C\xEA";
 
 #ifdef _WIN32
 const char kExt[] = ".dll";
@@ -257,7 +257,9 @@ TEST_F(ToolsTest, CommandLinesAreReadAsTheHelpGivesThem) {
 TEST_F(ToolsTest, TextsAreTheReadersAndPathsTheCodePages) {
   const char *lang = std::getenv("LANG");
   const bool japanese = ::GetACP() == 932;
-  if (lang && std::string(lang).compare(0, 5, "ja_JP") == 0) EXPECT_TRUE(japanese) << "LANG " << lang;
+  if (lang && std::string(lang).compare(0, 5, "ja_JP") == 0) {
+    EXPECT_TRUE(japanese) << "LANG " << lang;
+  }
   Check({
       {"--lines reads UTF-8 lines: the ']' after a character ending in 0x9E still ends the call", "tovra-host",
        {"--lines"}, "$tovra[echo,語] Z\n", 0, {"語 Z\n"}, {}, {}},
