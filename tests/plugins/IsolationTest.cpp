@@ -121,6 +121,22 @@ TEST_F(IsolationTest, EachPlugInHasASurrogateOfItsOwnAndUnloadEndsThemAll) {
   EXPECT_TRUE(AllEnd(running, 0)) << "unload returned before every surrogate had ended";
 }
 
+TEST_F(IsolationTest, ASurrogateInheritsNothingButItsChannel) {
+  // A pipe whose write end the host lets children inherit: once the host
+  // has closed its own, the pipe breaks unless a surrogate holds a copy.
+  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+  HANDLE reads, writes;
+  ASSERT_TRUE(::CreatePipe(&reads, &writes, &inheritable, 0));
+  const std::string name = IsolatedPlugin(library, "inherits");
+  EXPECT_EQ(library.Expand("$tovra[" + name + ",x]"), "ok:x");
+  EXPECT_EQ(Surrogates().size(), 1u);
+  ::CloseHandle(writes);
+  DWORD waiting = 0;
+  EXPECT_FALSE(::PeekNamedPipe(reads, nullptr, 0, nullptr, &waiting, nullptr)) << "a surrogate holds the pipe";
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_BROKEN_PIPE));
+  ::CloseHandle(reads);
+}
+
 TEST_F(IsolationTest, AHostThatIsKilledLeavesNoSurrogateBehind) {
   const std::string eventName = "tovra-test-host-ready-" + std::to_string(::GetCurrentProcessId());
   HANDLE ready = ::CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
