@@ -5,7 +5,6 @@
 // fastest round.
 //
 //   tovra_bench_timer [--name NAME] [--rounds N] [--round-ms MS]
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,25 +12,9 @@
 #include <vector>
 
 #include "bench/Comparisons.h"
+#include "bench/Seconds.h"
 
 namespace {
-
-#ifdef _WIN32
-double Seconds() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER value;
-    ::QueryPerformanceFrequency(&value);
-    return value;
-  }();
-  LARGE_INTEGER now;
-  ::QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-#else
-double Seconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-#endif
 
 struct Options {
   const char *name = "timer";
@@ -74,9 +57,9 @@ int main(int argc, char **argv) {
   for (size_t i = 0; i < items.size(); ++i) {
     double seconds = 0;
     const bool right = bench::RunBatch(items[i], library, plugin, [&](const std::function<void()> &work) {
-      const double start = Seconds();
+      const double start = bench::Seconds();
       work();
-      seconds = Seconds() - start;
+      seconds = bench::Seconds() - start;
     });
     if (!right) {
       std::fprintf(stderr, "%s: wrong reply for %s\n", argv[0], items[i].name.c_str());
@@ -90,9 +73,9 @@ int main(int argc, char **argv) {
       double total = 0;
       for (int b = 0; b < batches[i]; ++b) {
         bench::RunBatch(items[i], library, plugin, [&](const std::function<void()> &work) {
-          const double start = Seconds();
+          const double start = bench::Seconds();
           work();
-          total += Seconds() - start;
+          total += bench::Seconds() - start;
         });
       }
       const double perRequest = total * 1e9 / (static_cast<double>(batches[i]) * items[i].batch);

@@ -81,8 +81,9 @@ bool IsCodeAddress(const void *address);
 // access violation, ...), where it was raised, and its first two parameters
 // (an access violation's read/write/execute flag and address). `stack` holds
 // where the frames that led to it return to, innermost first: on 64-bit
-// Windows read from the unwind tables; on 32-bit Windows the words at the top
-// of the stack, among which those addresses lie. An exception raised through
+// Windows read from the unwind tables; on 32-bit Windows the return address
+// that the raising frame's EBP points to, then the words at the top of the
+// stack, among which those addresses lie. An exception raised through
 // the system's RaiseException is raised inside the system, so its caller is
 // found there.
 struct GuardedFault {
@@ -167,9 +168,9 @@ class Channel {
   HANDLE toPeer = nullptr;
   HANDLE fromPeer = nullptr;
   HANDLE child = nullptr;
-#endif
   bool hasExited = false;
   unsigned long exitCode = 0;
+#endif
 };
 
 }  // namespace platform

@@ -36,7 +36,7 @@ BOOL PluginModule::Load(const char *path, DWORD flags) {
   // The machine is read from the file's header before anything of it runs;
   // a file that is no PE file (natively, every plug-in) is left to the loader.
   unsigned machine = PeImage::ReadMachine(platform::GetLibraryFilePath(path));
-  const bool otherMachine = machine != 0 && machine != PeImage::kOwnMachine;
+  const bool otherMachine = machine != 0 && machine != PeImage::kOwnMachine && PluginSurrogate::Serves(machine);
   if (!otherMachine && !faultedOnce) return CLibraryModule::Load(path, flags);
   return LoadInSurrogate(path, otherMachine ? machine : PeImage::kOwnMachine, !otherMachine);
 }

@@ -6,7 +6,16 @@
 // that its own exit code can be told, before it is ended from here.
 static const unsigned long kEndingPatience = 2000;
 
+bool PluginSurrogate::Serves(unsigned machine) {
+#ifdef _WIN32
+  return machine == PeImage::kMachineX86 || machine == PeImage::kMachineX64;
+#else
+  return false;
+#endif
+}
+
 std::string PluginSurrogate::ProgramFor(const std::string &directory, unsigned machine) {
+  if (!Serves(machine)) return std::string();
   switch (machine) {
     case PeImage::kMachineX86: return directory + "tovra-surrogate32.exe";
     case PeImage::kMachineX64: return directory + "tovra-surrogate64.exe";
@@ -24,10 +33,12 @@ bool PluginSurrogate::Start(const std::string &surrogateProgram) {
   return false;
 }
 
-void PluginSurrogate::Fail(PluginStep step, SurrogateFailure::Kind kind) {
+void PluginSurrogate::Fail(PluginStep step, SurrogateFailure::Kind kind, bool channelBroke) {
   failure.kind = kind;
   failure.step = step;
-  channel.WaitForChild(kEndingPatience);
+  // A surrogate that broke the channel is ending: its own exit code tells
+  // why. One that sent something malformed is ended at once.
+  if (channelBroke) channel.WaitForChild(kEndingPatience);
   channel.Close(false);
   failure.exited = channel.ChildExitCode(&failure.exitCode);
 }
@@ -36,7 +47,7 @@ bool PluginSurrogate::Exchange(PluginStep step, SurrogateMessage kind, const cha
                                SurrogateMessage expected, std::string *payload) {
   SurrogateMessage answer;
   if (!messages.Send(kind, bytes, length) || !messages.Receive(&answer, payload)) {
-    Fail(step, SurrogateFailure::kBroken);
+    Fail(step, SurrogateFailure::kBroken, !messages.Malformed());
     return false;
   }
   if (answer == expected) return true;
@@ -46,11 +57,11 @@ bool PluginSurrogate::Exchange(PluginStep step, SurrogateMessage kind, const cha
     if (reader.U8(&faultStep) && reader.U32(&failure.code) && reader.Bytes(&failure.exception) &&
         reader.Bytes(&failure.place) && reader.Bytes(&failure.sourceCommand) && reader.Whole() &&
         faultStep <= static_cast<unsigned>(PluginStep::kLibraryFree)) {
-      Fail(static_cast<PluginStep>(faultStep), SurrogateFailure::kFaulted);
+      Fail(static_cast<PluginStep>(faultStep), SurrogateFailure::kFaulted, true);
       return false;
     }
   }
-  Fail(step, SurrogateFailure::kBroken);  // an answer the request does not take
+  Fail(step, SurrogateFailure::kBroken, false);  // an answer the request does not take
   return false;
 }
 
@@ -64,7 +75,7 @@ bool PluginSurrogate::BringUp(const char *path, BringUpOutcome *outcome, uint32_
   unsigned value = 0;
   if (!reader.U8(&value) || !reader.U32(loaderError) || !reader.Bytes(versionReply) || !reader.Whole() ||
       value > static_cast<unsigned>(BringUpOutcome::kVersionRefused)) {
-    Fail(PluginStep::kLibraryLoad, SurrogateFailure::kBroken);
+    Fail(PluginStep::kLibraryLoad, SurrogateFailure::kBroken, false);
     return false;
   }
   *outcome = static_cast<BringUpOutcome>(value);
@@ -86,7 +97,7 @@ bool PluginSurrogate::Ask(const char *text, size_t length, SurrogateAnswer *answ
   if (!reader.U8(&answered) || !reader.U32(&stated) || !reader.U64(&answer->blockSize) ||
       !reader.Bytes(&answer->text) || !reader.Whole() || answered > 1 ||
       answer->text.size() > answer->blockSize) {
-    Fail(PluginStep::kRequest, SurrogateFailure::kBroken);
+    Fail(PluginStep::kRequest, SurrogateFailure::kBroken, false);
     return false;
   }
   answer->answered = answered == 1;

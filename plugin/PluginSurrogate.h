@@ -48,8 +48,12 @@ struct SurrogateAnswer {
 
 class PluginSurrogate {
  public:
-  // The surrogate program for plug-ins of `machine` (a PE machine), in
-  // `directory`; empty for a machine no surrogate serves.
+  // Whether a surrogate runs plug-ins of `machine` (a PE machine): 32- and
+  // 64-bit x86 on Windows; natively none, where every plug-in is of the
+  // library's own kind.
+  static bool Serves(unsigned machine);
+  // The surrogate program for plug-ins of `machine` in `directory`; empty
+  // for a machine no surrogate serves.
   static std::string ProgramFor(const std::string &directory, unsigned machine);
 
   PluginSurrogate() : messages(channel) {}
@@ -78,7 +82,7 @@ class PluginSurrogate {
   // kFaulted); on anything else the surrogate is ended and false returned.
   bool Exchange(PluginStep step, SurrogateMessage kind, const char *bytes, size_t length, SurrogateMessage expected,
                 std::string *payload);
-  void Fail(PluginStep step, SurrogateFailure::Kind kind);
+  void Fail(PluginStep step, SurrogateFailure::Kind kind, bool channelBroke);
 
   platform::Channel channel;
   MessageChannel messages;

@@ -107,13 +107,15 @@ bool MessageChannel::Fill(size_t count) {
 }
 
 bool MessageChannel::Receive(SurrogateMessage *kind, std::string *payload) {
+  malformed = false;
   if (!Fill(8)) return false;
   const std::string head(buffer.data() + start, 8);
   PayloadReader reader(head);
   uint32_t rawKind = 0, length = 0;
   reader.U32(&rawKind);
   reader.U32(&length);
-  if (!IsKnownKind(rawKind) || length > kLongest || !Fill(8 + size_t(length))) return false;
+  malformed = !IsKnownKind(rawKind) || length > kLongest;
+  if (malformed || !Fill(8 + size_t(length))) return false;
   *kind = static_cast<SurrogateMessage>(rawKind);
   payload->assign(buffer.data() + start + 8, length);
   start += 8 + size_t(length);

@@ -98,10 +98,13 @@ class MessageChannel {
   // The next message; false when the channel broke, or brought a message of
   // an unknown kind or longer than kLongest.
   bool Receive(SurrogateMessage *kind, std::string *payload);
+  // Whether the last Receive failed on a malformed head, not a broken channel.
+  bool Malformed() const { return malformed; }
 
  private:
   bool Fill(size_t count);
   platform::Channel &channel;
   std::vector<char> buffer;
   size_t start = 0, end = 0;
+  bool malformed = false;
 };

@@ -25,6 +25,7 @@ static const char *Summary(PluginDoctor::Verdict verdict) {
     case PluginDoctor::kExecuteRefused: return "the plug-in does not answer the call with TOVRA/1.0 200 OK";
     case PluginDoctor::kNoResult: return "the plug-in's answer carries no Result";
     case PluginDoctor::kFaulted: return "the plug-in faulted";
+    case PluginDoctor::kSurrogateFailed: return "the plug-in's surrogate could not start, or ended";
   }
   return "unknown";
 }
@@ -103,6 +104,9 @@ PluginDoctor::Verdict PluginDoctor::Examine(const std::string &libraryPath, cons
   }
 
   CText path = GetDirectoryPart(CText(library.c_str()));
+  // Surrogates are started from the library's own directory, as the library
+  // starts them.
+  PluginModule::SetSurrogateDirectory(path.c_str());
   path.Append(name);
   PluginModule::SetObserver(this);
   Verdict verdict = LoadPlugin(path);
@@ -149,8 +153,9 @@ void PluginDoctor::ReadLibraryMachine(const std::string &libraryFile) {
     return;
   }
   library.machine = image.Machine();
-  Say("  a " + PeImage::Bitness(library.machine) + " DLL: it loads only " + PeImage::Bitness(library.machine) +
-      " plug-ins");
+  const unsigned other = library.machine == PeImage::kMachineX64 ? PeImage::kMachineX86 : PeImage::kMachineX64;
+  Say("  a " + PeImage::Bitness(library.machine) + " DLL: it loads " + PeImage::Bitness(library.machine) +
+      " plug-ins itself, and runs " + PeImage::Bitness(other) + " ones in a surrogate process");
 }
 
 PluginDoctor::Verdict PluginDoctor::LoadPlugin(const CText &path) {
@@ -169,10 +174,14 @@ PluginDoctor::Verdict PluginDoctor::LoadPlugin(const CText &path) {
   // What the header says about the runtime holds whoever loads the file.
   const std::string runtime = isPe ? CompilerRuntimeAdvice(image.Imports()) : std::string();
   if (isPe && image.Machine() != library.machine) {
-    Say("loading:       refused");
-    Say("  " + MachineMismatch(file, image.Machine(), library));
+    if (!PluginSurrogate::Serves(image.Machine())) {
+      Say("loading:       refused");
+      Say("  " + MachineMismatch(file, image.Machine(), library));
+      if (!runtime.empty()) Say("  " + runtime);
+      return kLoaderRefused;
+    }
+    // A surrogate of the plug-in's bitness will load it, where this holds too.
     if (!runtime.empty()) Say("  " + runtime);
-    return kLoaderRefused;
   }
   if (library.machine != PeImage::kOwnMachine) {
     Say("loading:       not tried: this tovra-doctor is a " + PeImage::Bitness(PeImage::kOwnMachine) +
@@ -184,11 +193,13 @@ PluginDoctor::Verdict PluginDoctor::LoadPlugin(const CText &path) {
     return kUsage;
   }
   step = Step::kBringUp;
+  pluginPath = loaderPath;
   if (plugin.Load(path.c_str(), 0)) {
     Say(std::string("  accepted: the reply begins with \"") + kProtocolToken + "\"");
     return kWorks;
   }
   if (faulted) return kFaulted;
+  if (surrogateVerdict != kWorks) return surrogateVerdict;
   if (!bound) {
     const LoaderError error = LastLoaderError();
     Say("loading:       failed");
@@ -330,8 +341,71 @@ void PluginDoctor::Faulted(PluginStep faultStep, const platform::GuardedFault &f
   if (faultStep == PluginStep::kUnloadCall || faultStep == PluginStep::kLibraryFree)
     Say("  the library ends only the unload, and frees the plug-in all the same");
   else
-    Say("  the library ends only this call, which is replaced by nothing, and sends the plug-in nothing more "
-        "until the host's unload");
+    Say("  the library ends only this call, which is replaced by nothing");
+  Say("  from its next call on, the library runs this plug-in in a surrogate process of its own");
+}
+
+void PluginDoctor::GoesToSurrogate(const std::string &program, unsigned machine, bool faultedHere) {
+  surrogateMachine = machine;
+  Say("where:         in a " + PeImage::Bitness(machine) + " surrogate, " + DisplayPath(program));
+  Say(faultedHere ? "  the plug-in faulted in the library's process"
+                  : "  the library is " + PeImage::Bitness(library.machine) + " and the plug-in " +
+                        PeImage::Bitness(machine) + ": a surrogate of the plug-in's bitness runs it");
+}
+
+void PluginDoctor::BroughtUpInSurrogate(BringUpOutcome outcome, uint32_t loaderError, const std::string &versionReply) {
+  switch (outcome) {
+    case BringUpOutcome::kUp:
+      Say("bring-up:      done in the surrogate (entries bound, load called, version reply accepted)");
+      return;
+    case BringUpOutcome::kNotLoaded: {
+      Say("loading:       failed in the surrogate");
+      LoaderError error;
+      error.code = loaderError;
+      LoadingSide surrogate{"the surrogate", "program", surrogateMachine};
+      for (const std::string &line : ExplainLoadFailure(pluginPath, error, surrogate)) Say("  " + line);
+      surrogateVerdict = IsExistingFile(LoaderFileFor(pluginPath)) ? kLoaderRefused : kNoPluginFile;
+      return;
+    }
+    case BringUpOutcome::kNoRequestEntry:
+      Say("loading:       the plug-in exports neither \"request\" nor \"_request\"; the surrogate frees it again");
+      surrogateVerdict = kNoRequestEntry;
+      return;
+    case BringUpOutcome::kVersionRefused:
+      SayText("version reply", versionReply.data(), versionReply.size());
+      Say(std::string("  refused: the reply does not begin with \"") + kProtocolToken +
+          "\" (letter case aside); the surrogate frees the plug-in again");
+      surrogateVerdict = kVersionRefused;
+      return;
+  }
+}
+
+void PluginDoctor::SurrogateFailed(const SurrogateFailure &failure) {
+  switch (failure.kind) {
+    case SurrogateFailure::kNotStarted:
+      Say("surrogate:     " + DisplayPath(failure.program) +
+          " could not be started: it is missing, or this system cannot run its programs");
+      Say("  the call is replaced by nothing, as for a plug-in that is missing");
+      surrogateVerdict = kSurrogateFailed;
+      return;
+    case SurrogateFailure::kFaulted:
+      faulted = true;
+      Say("fault:         " + failure.exception + " " + StepWords(failure.step) + ", in the surrogate");
+      Say("  at " + failure.place);
+      if (!failure.sourceCommand.empty())
+        Say("  the source line, in a plug-in built with -g: " + failure.sourceCommand);
+      Say("  the surrogate ends, only this call is replaced by nothing, and the next call starts a fresh one");
+      return;
+    case SurrogateFailure::kBroken:
+      Say("surrogate:     ended " + std::string(StepWords(failure.step)) +
+          (failure.exited ? " with exit code " + std::to_string(failure.exitCode) : std::string()) +
+          ": the plug-in ended its process (exit, abort, a fast fail), or the surrogate was ended from outside");
+      Say("  only this call is replaced by nothing; the next call starts a fresh surrogate");
+      surrogateVerdict = kSurrogateFailed;
+      return;
+    case SurrogateFailure::kRefused:
+      return;  // said by BroughtUpInSurrogate
+  }
 }
 
 PluginDoctor::Verdict PluginDoctor::Execute(const CText &callText) {
@@ -349,6 +423,7 @@ PluginDoctor::Verdict PluginDoctor::Execute(const CText &callText) {
     if (hasResult) result = CText(value, valueLength);
   });
   if (faulted) return kFaulted;
+  if (surrogateVerdict != kWorks) return surrogateVerdict;
   if (!accepted && !answered) {
     Say("  refused: without a reply the call is replaced by nothing");
     return kExecuteRefused;
@@ -406,6 +481,7 @@ PluginDoctor::Verdict PluginDoctor::Finish(Verdict verdict) {
   if (plugin.hModule) plugin.Unload();
   if (bound) Say("freed:         the plug-in library");
   if (faulted) verdict = kFaulted;
+  else if (surrogateVerdict != kWorks) verdict = surrogateVerdict;
   PluginModule::SetObserver(nullptr);
   Say("verdict:       " + std::string(Summary(verdict)) +
       (verdict == kWorks ? "" : "; the call is replaced by nothing") + " (exit " + std::to_string(verdict) + ")");

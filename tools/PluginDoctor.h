@@ -34,6 +34,7 @@ class PluginDoctor : private PluginObserver {
     kExecuteRefused = 9,  // no EXECUTE reply, or its status is not 200 OK
     kNoResult = 10,       // an accepted reply without a Result header
     kFaulted = 11,        // an exception left the plug-in's code unhandled
+    kSurrogateFailed = 12,  // its surrogate could not be started, or ended during a step
   };
 
   explicit PluginDoctor(std::FILE *output) : out(output) {}
@@ -55,6 +56,9 @@ class PluginDoctor : private PluginObserver {
   void Answered(bool replied, BlockLength stated, size_t blockSize, const char *text, size_t length) override;
   void UnloadCalled(int result) override;
   void Faulted(PluginStep step, const platform::GuardedFault &fault) override;
+  void GoesToSurrogate(const std::string &program, unsigned machine, bool faultedHere) override;
+  void BroughtUpInSurrogate(BringUpOutcome outcome, uint32_t loaderError, const std::string &versionReply) override;
+  void SurrogateFailed(const SurrogateFailure &failure) override;
 
   // Where the examination is: what a request sent now is.
   enum class Step { kBringUp, kExecute, kFinish };
@@ -84,5 +88,8 @@ class PluginDoctor : private PluginObserver {
   bool answered = false;         // the last request got a reply block
   bool refusalShown = false;     // the version refusal has been said
   bool faulted = false;          // the guard contained a fault of the plug-in
+  Verdict surrogateVerdict = kWorks;  // what the surrogate's steps came to
+  unsigned surrogateMachine = 0;      // the machine of the plug-in's surrogate
+  std::string pluginPath;             // the plug-in's path, as the library loads it
   std::string statusLine;        // the first line of the last reply
 };

@@ -1,5 +1,6 @@
 #include "tools/ShiftJis.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/LeadBytes.h"
@@ -21,25 +22,37 @@ bool IsLowSurrogate(wchar_t unit) {
   return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
+// The second byte of a code page 932 pair: never a control character, a
+// space, a digit, DEL or one of the three highest bytes.
+bool IsTrailByte(unsigned char byte) {
+  return byte >= 0x40 && byte <= 0xFC && byte != 0x7F;
+}
+
 // The characters of `text` from `i` on that are one character: a surrogate
 // pair is one.
 int UnitsAt(const std::wstring &text, size_t i) {
   return IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]) ? 2 : 1;
 }
 
-unsigned CodePointAt(const std::wstring &text, size_t i, int units) {
-  return units == 2 ? 0x10000 + ((text[i] - 0xD800u) << 10) + (text[i + 1] - 0xDC00u) : text[i];
-}
-
-std::string CodePointName(unsigned codePoint) {
+// One character (a surrogate pair is one) by its code point: "U+1F600".
+std::string CodePointName(const std::wstring &character) {
+  const unsigned codePoint =
+      UnitsAt(character, 0) == 2 ? 0x10000 + ((character[0] - 0xD800u) << 10) + (character[1] - 0xDC00u)
+                                 : character[0];
   char name[16];
   std::snprintf(name, sizeof name, "U+%04X", codePoint);
   return name;
 }
 
+// One character as a person reads it and by its code point: "😀 (U+1F600)".
+std::string CharacterName(const std::wstring &character) {
+  return Utf8FromWide(character) + " (" + CodePointName(character) + ")";
+}
+
 // `text` in `codePage`, one character at a time, with no best-fit stand-ins.
-// Every character that the code page cannot hold is appended to `unheld`.
-std::string InCodePage(UINT codePage, const std::wstring &text, std::wstring *unheld) {
+// Every character that the code page cannot hold is appended to `unheld`,
+// each on its own, so that two lone halves of a pair never join into one.
+std::string InCodePage(UINT codePage, const std::wstring &text, std::vector<std::wstring> *unheld) {
   std::string bytes;
   for (size_t i = 0; i < text.size();) {
     const int units = UnitsAt(text, i);
@@ -50,7 +63,7 @@ std::string InCodePage(UINT codePage, const std::wstring &text, std::wstring *un
     const int length = ::WideCharToMultiByte(codePage, fitsAll ? 0 : WC_NO_BEST_FIT_CHARS, &text[i], units,
                                              character, sizeof character, nullptr, fitsAll ? nullptr : &usedDefault);
     if (length <= 0 || usedDefault)
-      unheld->append(text, i, static_cast<size_t>(units));
+      unheld->push_back(text.substr(i, static_cast<size_t>(units)));
     else
       bytes.append(character, static_cast<size_t>(length));
     i += static_cast<size_t>(units);
@@ -81,11 +94,12 @@ std::string Utf8FromWide(const std::wstring &text) {
 }
 
 bool ToShiftJis(const std::wstring &text, std::string *bytes, std::string *character) {
-  std::wstring unheld;
+  std::vector<std::wstring> unheld;
   *bytes = InCodePage(kShiftJis, text, &unheld);
   if (unheld.empty()) return true;
-  // The first one is named.
-  *character = CodePointName(CodePointAt(unheld, 0, UnitsAt(unheld, 0)));
+  // The first one is named, in ASCII, which any text shown through
+  // Shift_JIS can carry.
+  *character = CodePointName(unheld[0]);
   bytes->clear();
   return false;
 }
@@ -93,16 +107,18 @@ bool ToShiftJis(const std::wstring &text, std::string *bytes, std::string *chara
 std::wstring FromShiftJis(const std::string &bytes) {
   std::wstring text;
   for (size_t i = 0; i < bytes.size();) {
-    // A lead byte takes the next byte as its trail; a pair that code page
-    // 932 does not map, or a lead byte before a line end or at the end,
-    // is one replacement mark.
-    const size_t length = StartsPair(bytes.c_str() + i) ? 2 : 1;
+    // A lead byte takes the next byte when that is a trail byte; a pair
+    // that code page 932 does not map is one replacement mark. A lead byte
+    // before any other byte (a space, a line end, a zero byte) or at the
+    // end is a mark of its own, and the byte after it is read as itself.
+    const bool pair = i + 1 < bytes.size() && IsLeadByte(static_cast<unsigned char>(bytes[i])) &&
+                      IsTrailByte(static_cast<unsigned char>(bytes[i + 1]));
+    const int length = pair ? 2 : 1;
     wchar_t character = 0;
-    if (::MultiByteToWideChar(kShiftJis, MB_ERR_INVALID_CHARS, bytes.data() + i, static_cast<int>(length),
-                              &character, 1) != 1)
+    if (::MultiByteToWideChar(kShiftJis, MB_ERR_INVALID_CHARS, bytes.data() + i, length, &character, 1) != 1)
       character = kReplacement;
     text += character;
-    i += length;
+    i += static_cast<size_t>(length);
   }
   return text;
 }
@@ -129,9 +145,11 @@ bool ShiftJisFromUtf8(const std::string &text, std::string *bytes, std::string *
     *error = "is not UTF-8 text";
     return false;
   }
-  std::string character;
-  if (ToShiftJis(WideFromUtf8(text), bytes, &character)) return true;
-  *error = "holds " + character + ", a character that Shift_JIS (code page 932) cannot hold";
+  std::vector<std::wstring> unheld;
+  *bytes = InCodePage(kShiftJis, WideFromUtf8(text), &unheld);
+  if (unheld.empty()) return true;
+  bytes->clear();
+  *error = "holds " + CharacterName(unheld[0]) + ", a character that Shift_JIS (code page 932) cannot hold";
   return false;
 }
 
@@ -140,19 +158,17 @@ std::string Utf8FromShiftJis(const std::string &bytes) {
 }
 
 bool AnsiPathFromUtf8(const std::string &path, std::string *ansi, std::string *error) {
-  std::wstring unheld;
+  std::vector<std::wstring> unheld;
   *ansi = InCodePage(::GetACP(), WideFromUtf8(path), &unheld);
   if (unheld.empty()) return true;
   std::string names;
-  for (size_t i = 0; i < unheld.size();) {
-    const int units = UnitsAt(unheld, i);
-    const std::wstring one = unheld.substr(i, static_cast<size_t>(units));
+  for (size_t i = 0; i < unheld.size(); ++i) {
     // Each character once, in the order of the path.
-    if (unheld.find(one) == i) {
-      if (!names.empty()) names += ", ";
-      names += Utf8FromWide(one) + " (" + CodePointName(CodePointAt(unheld, i, units)) + ")";
-    }
-    i += static_cast<size_t>(units);
+    if (std::find(unheld.begin(), unheld.begin() + static_cast<std::ptrdiff_t>(i), unheld[i]) !=
+        unheld.begin() + static_cast<std::ptrdiff_t>(i))
+      continue;
+    if (!names.empty()) names += ", ";
+    names += CharacterName(unheld[i]);
   }
   *error = path + " holds characters that the system's ANSI code page (" + std::to_string(::GetACP()) +
            ") cannot hold: " + names;

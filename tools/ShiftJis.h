@@ -20,10 +20,12 @@ std::vector<std::string> Utf8Arguments(int argc, char **argv);
 // `text` as Shift_JIS bytes, with no best-fit stand-ins. False for a
 // character that Shift_JIS cannot hold, or bytes that are not UTF-8;
 // `error` then says so as the rest of a sentence that names the text
-// ("holds U+00E9, a character that Shift_JIS (code page 932) cannot hold").
+// ("holds é (U+00E9), a character that Shift_JIS (code page 932) cannot
+// hold"; a character beyond U+FFFF is one character: "😀 (U+1F600)").
 bool ShiftJisFromUtf8(const std::string &text, std::string *bytes, std::string *error);
 // Shift_JIS bytes as UTF-8, character by character: a byte or pair that is
-// not Shift_JIS becomes U+FFFD, so nothing is dropped silently.
+// not Shift_JIS becomes U+FFFD, so nothing is dropped silently; a lead byte
+// that no trail byte follows is one U+FFFD, and the byte after it stays.
 std::string Utf8FromShiftJis(const std::string &bytes);
 
 // `path` in the system's ANSI code page, the form the loader and the
@@ -44,7 +46,8 @@ std::wstring WideFromUtf8(const std::string &text);
 std::string Utf8FromWide(const std::wstring &text);
 
 // As ShiftJisFromUtf8 and Utf8FromShiftJis, for UTF-16 text; `character`
-// names the first character that Shift_JIS cannot hold ("U+00E9").
+// names the first character that Shift_JIS cannot hold by its code point
+// alone ("U+1F600"), which a text shown through Shift_JIS can carry.
 bool ToShiftJis(const std::wstring &text, std::string *bytes, std::string *character);
 std::wstring FromShiftJis(const std::string &bytes);
 #endif

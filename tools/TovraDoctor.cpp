@@ -1,7 +1,7 @@
 // tovra-doctor: says step by step whether, and why not, a plug-in works
 // when a call names it.
 //
-//   tovra-doctor [--dll PATH] PLUGIN [ARG...]
+//   tovra-doctor [--dll PATH] [--] PLUGIN [ARG...]
 //   tovra-doctor [--dll PATH] --stdin < call
 #include <cstdio>
 #include <iostream>
@@ -20,7 +20,7 @@
 #include "tools/ShiftJis.h"
 
 static const char kUsageText[] =
-    "usage: tovra-doctor [--dll PATH] PLUGIN [ARG...]\n"
+    "usage: tovra-doctor [--dll PATH] [--] PLUGIN [ARG...]\n"
     "       tovra-doctor [--dll PATH] --stdin < call\n"
     "\n"
     "Brings up the plug-in that the call $tovra[PLUGIN,ARG,...] names, the way\n"
@@ -40,6 +40,8 @@ static const char kUsageText[] =
     "           end, so that any call can be reproduced byte for byte\n"
     "  --dll    the tovracaller library whose directory holds the plug-ins\n"
     "           (by default the one beside this program)\n"
+    "  --       ends the options: a PLUGIN that begins with \"--\" goes after it;\n"
+    "           everything after PLUGIN is an ARG\n"
     "  --version  print the program's version\n"
     "\n"
     "Text: PLUGIN and ARG are sent as Shift_JIS (code page 932), the bytes\n"
@@ -60,7 +62,16 @@ static const char kUsageText[] =
     "   9  the EXECUTE reply is missing or its status is not TOVRA/1.0 200 OK\n"
     "  10  the EXECUTE reply has no Result header\n"
     "  11  the plug-in faulted (an exception left its code): the step, the\n"
-    "      exception and where it happened are said\n";
+    "      exception and where it happened are said\n"
+    "  12  the plug-in's surrogate process could not be started, or ended\n"
+    "      during a step (the plug-in called exit or abort, or failed fast)\n";
+
+// What is wrong with the command line, a blank line and the usage.
+static int BadUsage(const std::string &why) {
+  WriteText(stderr, "tovra-doctor: " + why + "\n\n");
+  std::fputs(kUsageText, stderr);
+  return PluginDoctor::kUsage;
+}
 
 // The call read from stdin: its bytes up to the first line end, which a
 // String text cannot hold.
@@ -78,6 +89,8 @@ int main(int argc, char **argv) {
   std::string dllGiven, error;
   bool haveDll = false;
   bool fromStdin = false;
+  // Options stand before PLUGIN; "--" ends them, so that a PLUGIN that
+  // begins with "--" can follow it. Everything after PLUGIN is an ARG.
   size_t i = 0;
   for (; i < args.size(); ++i) {
     if (args[i] == "--help" || args[i] == "-h") {
@@ -86,7 +99,8 @@ int main(int argc, char **argv) {
     } else if (args[i] == "--version") {
       std::fputs("tovra-doctor " TOVRA_VERSION "\n", stdout);
       return PluginDoctor::kWorks;
-    } else if (args[i] == "--dll" && i + 1 < args.size()) {
+    } else if (args[i] == "--dll") {
+      if (i + 1 == args.size()) return BadUsage("--dll needs a PATH after it");
       dllGiven = args[++i];
       haveDll = true;
     } else if (args[i] == "--stdin") {
@@ -95,14 +109,13 @@ int main(int argc, char **argv) {
       ++i;
       break;
     } else if (!args[i].compare(0, 2, "--")) {
-      WriteText(stderr, "tovra-doctor: unexpected argument " + args[i] + "\n\n");
-      std::fputs(kUsageText, stderr);
-      return PluginDoctor::kUsage;
+      return BadUsage("unknown option " + args[i] + " (a PLUGIN that begins with \"--\" goes after \"--\")");
     } else {
       break;
     }
   }
-  if (fromStdin == (i < args.size())) {
+  if (fromStdin && i < args.size()) return BadUsage("--stdin reads the call from stdin: give no PLUGIN with it");
+  if (!fromStdin && i == args.size()) {
     std::fputs(kUsageText, stderr);
     return PluginDoctor::kUsage;
   }

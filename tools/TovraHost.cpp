@@ -1,6 +1,6 @@
 // tovra-host: drives the tovracaller library the way a VORDEL host does.
 //
-//   tovra-host [--dll PATH] TEXT          one request whose String is TEXT
+//   tovra-host [--dll PATH] [--] TEXT     one request whose String is TEXT
 //   tovra-host [--dll PATH] --raw         one whole request read from stdin
 //   tovra-host [--dll PATH] --lines       every stdin line is one String text
 //   tovra-host [--dll PATH] --lines --raw the same in Shift_JIS bytes
@@ -27,7 +27,7 @@ namespace {
 enum ExitCode { kOk = 0, kNotOk = 1, kUsage = 2, kCannotLoad = 3, kMissingExport = 4, kNoReply = 5 };
 
 const char kUsageText[] =
-    "usage: tovra-host [--dll PATH] TEXT\n"
+    "usage: tovra-host [--dll PATH] [--] TEXT\n"
     "       tovra-host [--dll PATH] --raw   < request\n"
     "       tovra-host [--dll PATH] --lines [--raw] < texts\n"
     "\n"
@@ -45,6 +45,7 @@ const char kUsageText[] =
     "           plug-ins stay loaded until the end of the input\n"
     "  --lines --raw  the same, each line read and printed as Shift_JIS bytes\n"
     "  --dll    the library to load\n"
+    "  --       ends the options: a TEXT that begins with \"--\" goes after it\n"
     "  --version  print the program's version\n"
     "\n"
     "Text: the library speaks Shift_JIS (code page 932); this program speaks\n"
@@ -80,6 +81,13 @@ void Complain(const std::string &message) {
   WriteText(stderr, "tovra-host: " + message + "\n");
 }
 
+// What is wrong with the command line, a blank line and the usage.
+int BadUsage(const std::string &why) {
+  Complain(why + "\n");
+  std::fputs(kUsageText, stderr);
+  return kUsage;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -91,35 +99,42 @@ int main(int argc, char **argv) {
   const std::vector<std::string> args = Utf8Arguments(argc, argv);
   std::string dllGiven, text, error;
   size_t textArgument = 0;
-  bool haveDll = false, raw = false, lines = false;
+  bool haveDll = false, raw = false, lines = false, options = true;
+  // Options may stand before or after TEXT; "--" ends them, so that a TEXT
+  // that begins with "--" can follow it. There is one TEXT.
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string &arg = args[i];
-    if (arg == "--help" || arg == "-h") {
+    if (options && arg == "--") {
+      options = false;
+    } else if (options && (arg == "--help" || arg == "-h")) {
       std::fputs(kUsageText, stdout);
       return kOk;
-    } else if (arg == "--version") {
+    } else if (options && arg == "--version") {
       std::fputs("tovra-host " TOVRA_VERSION "\n", stdout);
       return kOk;
-    } else if (arg == "--dll" && i + 1 < args.size()) {
+    } else if (options && arg == "--dll") {
+      if (i + 1 == args.size()) return BadUsage("--dll needs a PATH after it");
       dllGiven = args[++i];
       haveDll = true;
-    } else if (arg == "--raw") {
+    } else if (options && arg == "--raw") {
       raw = true;
-    } else if (arg == "--lines") {
+    } else if (options && arg == "--lines") {
       lines = true;
-    } else if (!textArgument && (arg.compare(0, 2, "--") != 0 || arg == "--")) {
-      if (arg == "--" && ++i >= args.size()) break;
-      text = args[i];
-      textArgument = i + 1;
+    } else if (options && arg.compare(0, 2, "--") == 0) {
+      return BadUsage("unknown option " + arg + " (a TEXT that begins with \"--\" goes after \"--\")");
+    } else if (textArgument) {
+      return BadUsage("a second TEXT, " + arg + ": the text is one argument (in quotes when it holds spaces)");
     } else {
-      Complain("unexpected argument " + arg + "\n");
-      std::fputs(kUsageText, stderr);
-      return kUsage;
+      text = arg;
+      textArgument = i + 1;
     }
   }
   // --raw with --lines reads lines as bytes; on its own it reads a request.
   const bool haveText = textArgument != 0;
-  if (haveText == (raw || lines)) {
+  if (haveText && (raw || lines))
+    return BadUsage(std::string(lines ? "--lines reads the texts" : "--raw reads the request") +
+                    " from stdin: give no TEXT with it");
+  if (!haveText && !raw && !lines) {
     std::fputs(kUsageText, stderr);
     return kUsage;
   }

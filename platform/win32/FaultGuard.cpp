@@ -40,6 +40,11 @@ void RecordFault(const EXCEPTION_RECORD *record, const CONTEXT *context, Guarded
     if (frame.Rsp <= previous) break;
   }
 #else
+  // The return address of the raising frame's caller, where the frame keeps
+  // one (its saved EBP, then the address), then the words on the stack.
+  const uintptr_t frame = context->Ebp;
+  if (frame >= top && frame + 2 * sizeof(uintptr_t) <= end)
+    fault->stack[fault->stackCount++] = reinterpret_cast<const uintptr_t *>(frame)[1];
   const uintptr_t *word = reinterpret_cast<const uintptr_t *>(top);
   while (fault->stackCount < GuardedFault::kStackWords && reinterpret_cast<uintptr_t>(word + 1) <= end)
     fault->stack[fault->stackCount++] = *word++;

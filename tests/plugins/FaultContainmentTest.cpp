@@ -14,15 +14,6 @@
 
 namespace {
 
-// The expanded String text of one request; the reply must be a 200 reply.
-std::string Expand(LibraryUnderTest &library, const std::string &text) {
-  const std::string reply = library.Send(RequestFor(text));
-  const std::string head = "VORDEL/2.0 200 OK\r\nString: ", tail = "\r\nCharset: Shift_JIS\r\n\r\n";
-  if (reply.compare(0, head.size(), head) != 0 || reply.size() < head.size() + tail.size())
-    return "<not a 200 reply: " + reply + ">";
-  return reply.substr(head.size(), reply.size() - head.size() - tail.size());
-}
-
 // A copy of the faulting plug-in `plugin` under the name `name`, beside the
 // test: a plug-in of its own, with a registry entry of its own.
 std::string FaultingCopy(const std::string &plugin, const std::string &name) {
@@ -40,13 +31,6 @@ std::string Steps(const std::string &name) {
       steps += (steps.empty() ? "" : " ") + std::string(event->kind);
   }
   return steps;
-}
-
-// Set where the 32-bit suite runs under user-mode emulation (scripts/test):
-// there the 32-bit Wine cannot handle a fault at all, even one that Windows
-// code handles itself, so these tests run only where 32-bit programs run.
-bool Emulated() {
-  return ::GetEnvironmentVariableA("TOVRA_EMULATED", nullptr, 0) > 0;
 }
 
 class FaultContainmentTest : public ::testing::Test {
@@ -80,19 +64,19 @@ TEST_F(FaultContainmentTest, AFaultEndsOnlyItsOwnCallAndThePlugInGoesOnInASurrog
     // surrogate for the rest of the library's life.
     const std::string name = FaultingCopy("faulty", "faulty" + std::to_string(i));
     ClearRecording();
-    EXPECT_EQ(Expand(library, "a$tovra[ok,1]b$tovra[" + name + "," + kind + "]c$tovra[" + name + ",again]d"),
+    EXPECT_EQ(library.Expand("a$tovra[ok,1]b$tovra[" + name + "," + kind + "]c$tovra[" + name + ",again]d"),
               "a{1}bcok:againd");
     // Here: the bring-up, the version request and the call that faulted.
     EXPECT_EQ(Steps("faulty"), "load request request");
     library.unload();
     EXPECT_EQ(Steps("faulty"), "load request request unload");
-    EXPECT_EQ(Expand(library, "$tovra[" + name + ",fresh]"), "ok:fresh");
+    EXPECT_EQ(library.Expand("$tovra[" + name + ",fresh]"), "ok:fresh");
     EXPECT_EQ(Steps("faulty"), "load request request unload");  // it does not come back here
   }
 }
 
 TEST_F(FaultContainmentTest, APlugInThatHandlesItsOwnFaultsIsNotDisturbed) {
-  EXPECT_EQ(Expand(library, "$tovra[faulty,probe]|$tovra[faulty,catch]|$tovra[faulty,after]"),
+  EXPECT_EQ(library.Expand("$tovra[faulty,probe]|$tovra[faulty,catch]|$tovra[faulty,after]"),
             "probed|thrown inside the plug-in|ok:after");
 }
 
@@ -115,19 +99,19 @@ TEST_F(FaultContainmentTest, AFaultDuringBringUpMeansThePlugInIsNotBroughtUp) {
     SCOPED_TRACE(c.plugin);
     ClearRecording();
     const std::string call = std::string("$tovra[") + c.plugin + ",x]";
-    EXPECT_EQ(Expand(library, "a" + call + "b" + call + "c$tovra[ok,1]"), "abc{1}");
+    EXPECT_EQ(library.Expand("a" + call + "b" + call + "c$tovra[ok,1]"), "abc{1}");
     EXPECT_EQ(Steps(c.plugin), c.stepsAfterTwoCalls);
     library.unload();
-    EXPECT_EQ(Expand(library, call), "");
+    EXPECT_EQ(library.Expand(call), "");
     EXPECT_EQ(Steps(c.plugin), c.stepsAtTheEnd);
   }
 }
 
 TEST_F(FaultContainmentTest, AFaultInUnloadEndsOnlyTheUnload) {
-  EXPECT_EQ(Expand(library, "$tovra[faultunload,x]$tovra[ok,1]"), "ok:x{1}");
+  EXPECT_EQ(library.Expand("$tovra[faultunload,x]$tovra[ok,1]"), "ok:x{1}");
   EXPECT_EQ(library.unload(), TRUE);
   // From now on in a surrogate.
-  EXPECT_EQ(Expand(library, "$tovra[faultunload,y]$tovra[ok,2]"), "ok:y{2}");
+  EXPECT_EQ(library.Expand("$tovra[faultunload,y]$tovra[ok,2]"), "ok:y{2}");
   EXPECT_EQ(Steps("faultunload"), "load request request unload");
 }
 

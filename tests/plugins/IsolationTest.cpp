@@ -22,28 +22,16 @@ const char kSurrogate[] = "tovra-surrogate64.exe";
 const char kSurrogate[] = "tovra-surrogate32.exe";
 #endif
 
-std::string Expand(LibraryUnderTest &library, const std::string &text) {
-  const std::string reply = library.Send(RequestFor(text));
-  const std::string head = "VORDEL/2.0 200 OK\r\nString: ", tail = "\r\nCharset: Shift_JIS\r\n\r\n";
-  if (reply.compare(0, head.size(), head) != 0 || reply.size() < head.size() + tail.size())
-    return "<not a 200 reply: " + reply + ">";
-  return reply.substr(head.size(), reply.size() - head.size() - tail.size());
-}
-
 // A copy of the faulting plug-in under a name of its own, made to fault here
 // once, so that it runs in a surrogate from then on.
 std::string IsolatedPlugin(LibraryUnderTest &library, const std::string &name) {
   ::CopyFileA(TestLibraryPath("faulty").c_str(), TestLibraryPath(name).c_str(), FALSE);
-  Expand(library, "$tovra[" + name + ",write]");
+  library.Expand("$tovra[" + name + ",write]");
   return name;
 }
 
 std::vector<DWORD> Surrogates() {
   return ChildProcesses(::GetCurrentProcessId(), kSurrogate);
-}
-
-bool Emulated() {
-  return ::GetEnvironmentVariableA("TOVRA_EMULATED", nullptr, 0) > 0;
 }
 
 class IsolationTest : public ::testing::Test {
@@ -68,9 +56,9 @@ TEST_F(IsolationTest, WhateverEndsASurrogateFailsOnlyItsCall) {
   for (const char *kind : kinds) {
     SCOPED_TRACE(kind);
     const std::string name = IsolatedPlugin(library, std::string("ends_") + kind);
-    EXPECT_EQ(Expand(library, "<$tovra[" + name + ",x]>"), "<ok:x>");
+    EXPECT_EQ(library.Expand("<$tovra[" + name + ",x]>"), "<ok:x>");
     EXPECT_EQ(Surrogates().size(), 1u);
-    EXPECT_EQ(Expand(library, "a$tovra[" + name + "," + kind + "]b$tovra[" + name + ",z]c$tovra[ok,1]"),
+    EXPECT_EQ(library.Expand("a$tovra[" + name + "," + kind + "]b$tovra[" + name + ",z]c$tovra[ok,1]"),
               "abok:zc{1}");
     library.unload();
   }
@@ -78,14 +66,14 @@ TEST_F(IsolationTest, WhateverEndsASurrogateFailsOnlyItsCall) {
 
 TEST_F(IsolationTest, ASurrogateKilledFromOutsideFailsOnlyTheCallItServes) {
   const std::string name = IsolatedPlugin(library, "killed");
-  EXPECT_EQ(Expand(library, "$tovra[" + name + ",x]"), "ok:x");
+  EXPECT_EQ(library.Expand("$tovra[" + name + ",x]"), "ok:x");
   // Killed while it waits: the next call finds it gone and leaves nothing,
   // and the one after goes to a fresh surrogate.
   std::vector<HANDLE> waiting = OpenToWait(Surrogates());
   ASSERT_EQ(waiting.size(), 1u);
   ::TerminateProcess(waiting[0], 1);
   EXPECT_TRUE(AllEnd(waiting, ChildProcess::kPatience));
-  EXPECT_EQ(Expand(library, "a$tovra[" + name + ",y]b$tovra[" + name + ",y]"), "abok:y");
+  EXPECT_EQ(library.Expand("a$tovra[" + name + ",y]b$tovra[" + name + ",y]"), "abok:y");
 
   // Killed during a call: a thread ends the surrogate once the plug-in has
   // signalled that it holds the call.
@@ -107,13 +95,13 @@ TEST_F(IsolationTest, ASurrogateKilledFromOutsideFailsOnlyTheCallItServes) {
     }
   } killer{held};
   HANDLE thread = ::CreateThread(nullptr, 0, Killer::Run, &killer, 0, nullptr);
-  EXPECT_EQ(Expand(library, "a$tovra[" + name + ",hold]b$tovra[ok,1]"), "ab{1}");
+  EXPECT_EQ(library.Expand("a$tovra[" + name + ",hold]b$tovra[ok,1]"), "ab{1}");
   ::WaitForSingleObject(thread, INFINITE);
   ::CloseHandle(thread);
   ::CloseHandle(held);
   ::SetEnvironmentVariableA("TOVRA_TEST_HOLD_EVENT", nullptr);
   EXPECT_TRUE(killer.killed);
-  EXPECT_EQ(Expand(library, "$tovra[" + name + ",z]"), "ok:z");
+  EXPECT_EQ(library.Expand("$tovra[" + name + ",z]"), "ok:z");
 }
 
 TEST_F(IsolationTest, EachPlugInHasASurrogateOfItsOwnAndUnloadEndsThemAll) {
@@ -123,15 +111,31 @@ TEST_F(IsolationTest, EachPlugInHasASurrogateOfItsOwnAndUnloadEndsThemAll) {
     text += "$tovra[" + name + "," + std::to_string(i) + "]";
     expected += "ok:" + std::to_string(i);
   }
-  EXPECT_EQ(Expand(library, text), expected);
+  EXPECT_EQ(library.Expand(text), expected);
   std::vector<DWORD> surrogates = Surrogates();
   EXPECT_EQ(surrogates.size(), 20u);
   // One of them ends; the others never notice.
-  EXPECT_EQ(Expand(library, "$tovra[own5,exit]" + text), expected);
+  EXPECT_EQ(library.Expand("$tovra[own5,exit]" + text), expected);
   std::vector<HANDLE> running = OpenToWait(Surrogates());
   EXPECT_EQ(running.size(), 20u);
   library.unload();
   EXPECT_TRUE(AllEnd(running, 0)) << "unload returned before every surrogate had ended";
+}
+
+TEST_F(IsolationTest, ASurrogateInheritsNothingButItsChannel) {
+  // A pipe whose write end the host lets children inherit: once the host
+  // has closed its own, the pipe breaks unless a surrogate holds a copy.
+  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+  HANDLE reads, writes;
+  ASSERT_TRUE(::CreatePipe(&reads, &writes, &inheritable, 0));
+  const std::string name = IsolatedPlugin(library, "inherits");
+  EXPECT_EQ(library.Expand("$tovra[" + name + ",x]"), "ok:x");
+  EXPECT_EQ(Surrogates().size(), 1u);
+  ::CloseHandle(writes);
+  DWORD waiting = 0;
+  EXPECT_FALSE(::PeekNamedPipe(reads, nullptr, 0, nullptr, &waiting, nullptr)) << "a surrogate holds the pipe";
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_BROKEN_PIPE));
+  ::CloseHandle(reads);
 }
 
 TEST_F(IsolationTest, AHostThatIsKilledLeavesNoSurrogateBehind) {
@@ -149,6 +153,31 @@ TEST_F(IsolationTest, AHostThatIsKilledLeavesNoSurrogateBehind) {
   ::WaitForSingleObject(hostProcess, ChildProcess::kPatience);
   ::CloseHandle(hostProcess);
   EXPECT_TRUE(AllEnd(surrogates, ChildProcess::kPatience)) << "a surrogate outlived its host";
+}
+
+TEST_F(IsolationTest, ABrokenOrMissingSurrogateLeavesOnlyItsCallEmpty) {
+  // A library of its own, in a folder of its own, whose surrogate is one
+  // that breaks the protocol as each call's argument asks.
+  const std::string folder = TestDirectory() + "broken-surrogate\\";
+  MakeDirectory(folder);
+  for (const char *file : {"tovracaller.dll", "faulty.dll", "tovra_recorder.dll"})
+    ASSERT_TRUE(::CopyFileA((TestDirectory() + file).c_str(), (folder + file).c_str(), FALSE)) << file;
+  ASSERT_TRUE(::CopyFileA((TestDirectory() + "broken_surrogate.exe").c_str(), (folder + kSurrogate).c_str(), FALSE));
+  LibraryUnderTest broken(folder + "tovracaller.dll");
+  ASSERT_TRUE(broken.IsLoaded());
+  EXPECT_EQ(broken.Expand("$tovra[faulty,write]$tovra[faulty,good]"), "fine");
+  const char *modes[] = {"short",    "trailing", "textlonger", "flag",       "unknownkind", "wrongkind",
+                         "hugelength", "cuthead",  "cutpayload", "badfault", "silent"};
+  for (const char *mode : modes) {
+    SCOPED_TRACE(mode);
+    EXPECT_EQ(broken.Expand(std::string("a$tovra[faulty,") + mode + "]b$tovra[faulty,good]c"), "abfinec");
+  }
+  // Without its program no surrogate starts, and the call leaves nothing, as
+  // a missing plug-in does.
+  broken.unload();
+  ASSERT_TRUE(::DeleteFileA((folder + kSurrogate).c_str()));
+  EXPECT_EQ(broken.Expand("a$tovra[faulty,good]b$tovra[faulty,good]c"), "abc");
+  broken.unload();
 }
 
 }  // namespace

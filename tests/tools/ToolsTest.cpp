@@ -28,7 +28,7 @@ namespace {
 // 日本語 in Shift_JIS, as a plug-in must receive it.
 const char kNihongo[] = "\x93\xFA\x96\x7B\x8C\xEA";
 // 語 in Shift_JIS; its UTF-8 form ends in 0x9E, a Shift_JIS lead byte.
-const char kGo[] = "\x8C\xEA";
+[[maybe_unused]] const char kGo[] = "\x8C\xEA";
 
 #ifdef _WIN32
 const char kExt[] = ".dll";
@@ -178,7 +178,7 @@ TEST_F(ToolsTest, HostAnswersGoodAndBadInputWithItsExitCodes) {
       {"help prints the usage and the exit codes", "tovra-host", {"--help"}, "", 0,
        {"usage: tovra-host", "--lines", "Exit status"}, {}, {}},
       {"no text at all is bad usage", "tovra-host", {}, "", 2, {}, {"usage: tovra-host"}, {}},
-      {"an unknown option is bad usage", "tovra-host", {"--nope", "x"}, "", 2, {}, {"unexpected argument --nope"}, {}},
+      {"an unknown option is bad usage", "tovra-host", {"--nope", "x"}, "", 2, {}, {"unknown option --nope"}, {}},
       {"calls in the text are replaced by their Results", "tovra-host",
        {"3 + 4 = $tovra[calc,add,3,4], $tovra[Ok,a,b]."}, "", 0,
        {head + "3 + 4 = 7, {a|b}.\r\nCharset: Shift_JIS\r\n\r\n"}, {}, {}},
@@ -206,8 +206,46 @@ TEST_F(ToolsTest, HostAnswersGoodAndBadInputWithItsExitCodes) {
       {"Japanese on the command line reaches the plug-in and comes back as UTF-8 in a file", "tovra-host",
        {"$tovra[ok,日本語]"}, "", 0, {head + "{日本語}\r\n"}, {}, {}},
       {"a character that Shift_JIS cannot hold is named, not sent as '?'", "tovra-host", {"caf\xC3\xA9"}, "", 2,
-       {}, {"argument 1 holds U+00E9, a character that Shift_JIS (code page 932) cannot hold"}, {}},
+       {}, {"argument 1 holds é (U+00E9), a character that Shift_JIS (code page 932) cannot hold"}, {}},
 #endif
+  });
+}
+
+// Each tool's command line as its --help gives it: options (before or after
+// the host's TEXT, before the doctor's PLUGIN), "--" that ends them, one
+// TEXT, and a clear word for whatever else stands there.
+TEST_F(ToolsTest, CommandLinesAreReadAsTheHelpGivesThem) {
+  const std::string head = "VORDEL/2.0 200 OK\r\nString: ";
+  Check({
+      {"a second TEXT is refused, not dropped", "tovra-host", {"a", "b"}, "", 2, {},
+       {"tovra-host: a second TEXT, b: the text is one argument (in quotes when it holds spaces)"}, {}},
+      {"-- as the last argument leaves no TEXT, which is bad usage", "tovra-host", {"--"}, "", 2, {},
+       {"usage: tovra-host"}, {}},
+      {"-- after the TEXT ends the options and the TEXT is sent", "tovra-host", {"a", "--"}, "", 0,
+       {head + "a\r\n"}, {}, {}},
+      {"a TEXT that begins with -- goes after --", "tovra-host", {"--", "--x"}, "", 0, {head + "--x\r\n"}, {}, {}},
+      {"after -- an option's name is a second TEXT", "tovra-host", {"--", "a", "--raw"}, "", 2, {},
+       {"tovra-host: a second TEXT, --raw:"}, {}},
+      {"an unknown option is named, with where a TEXT that looks like one goes", "tovra-host", {"--nope"}, "", 2, {},
+       {"tovra-host: unknown option --nope (a TEXT that begins with \"--\" goes after \"--\")"}, {}},
+      {"--dll as the last argument needs a PATH", "tovra-host", {"x", "--dll"}, "", 2, {},
+       {"tovra-host: --dll needs a PATH after it"}, {}},
+      {"a TEXT with --lines is refused", "tovra-host", {"x", "--lines"}, "", 2, {},
+       {"tovra-host: --lines reads the texts from stdin: give no TEXT with it"}, {}},
+      {"-- as the doctor's last argument leaves no PLUGIN, which is bad usage", "tovra-doctor", {"--"}, "", 2, {},
+       {"usage: tovra-doctor"}, {}},
+      {"-- before the plug-in name ends the options", "tovra-doctor", {"--", "ok", "x"}, "", 0,
+       {"call:          $tovra[ok,x]\n", "Result:        \"{x}\""}, {}, {}},
+      {"a PLUGIN that begins with -- goes after -- and is looked for", "tovra-doctor", {"--", "--x"}, "", 5,
+       {"plug-in name:  \"--X\""}, {}, {}},
+      {"after PLUGIN, -- and option names are ARGs", "tovra-doctor", {"ok", "--", "--dll"}, "", 0,
+       {"Result:        \"{--|--dll}\""}, {}, {}},
+      {"an unknown option before PLUGIN is named", "tovra-doctor", {"--nope", "ok"}, "", 2, {},
+       {"tovra-doctor: unknown option --nope (a PLUGIN that begins with \"--\" goes after \"--\")"}, {}},
+      {"--dll as the doctor's last argument needs a PATH", "tovra-doctor", {"--dll"}, "", 2, {},
+       {"tovra-doctor: --dll needs a PATH after it"}, {}},
+      {"--stdin with a PLUGIN after -- is refused", "tovra-doctor", {"--stdin", "--", "ok"}, "", 2, {},
+       {"tovra-doctor: --stdin reads the call from stdin: give no PLUGIN with it"}, {}},
   });
 }
 
@@ -219,7 +257,9 @@ TEST_F(ToolsTest, HostAnswersGoodAndBadInputWithItsExitCodes) {
 TEST_F(ToolsTest, TextsAreTheReadersAndPathsTheCodePages) {
   const char *lang = std::getenv("LANG");
   const bool japanese = ::GetACP() == 932;
-  if (lang && std::string(lang).compare(0, 5, "ja_JP") == 0) EXPECT_TRUE(japanese) << "LANG " << lang;
+  if (lang && std::string(lang).compare(0, 5, "ja_JP") == 0) {
+    EXPECT_TRUE(japanese) << "LANG " << lang;
+  }
   Check({
       {"--lines reads UTF-8 lines: the ']' after a character ending in 0x9E still ends the call", "tovra-host",
        {"--lines"}, "$tovra[echo,語] Z\n", 0, {"語 Z\n"}, {}, {}},
@@ -340,6 +380,16 @@ TEST_F(ToolsTest, DoctorSaysWhatHappensAtEachStepAndWhyAPluginFails) {
        {"    \"Value: {a}\\r\\n\"", "no Result header"}, {}, {}},
       {"a stated length beyond the reply block is read no further than the block", "tovra-doctor", {"xbeyond", "a"},
        "", 0, {"the stated length 1073741824 is larger than the block", "Result:        \"{a}\""}, {}, {}},
+#ifdef _WIN32
+      // The folder holds no surrogate, so none can be started.
+      {"a plug-in of the other bitness goes to a surrogate of its bitness beside the library", "tovra-doctor",
+       {"--dll", dll, "other"}, "", 12,
+       {"where:         in a " + PeImage::Bitness(kOtherMachine) + " surrogate, ",
+        "could not be started: it is missing, or this system cannot run its programs"}, {}, {"freed:"}},
+      {"a plug-in of the doctor's bitness beside a library of the other needs the other doctor", "tovra-doctor",
+       {"--dll", cases + "other" + kSeparator + "tovracaller" + kExt, "own"}, "", 2,
+       {"loading:       not tried: this tovra-doctor is a " + OwnBitness() + " program"}, {}, {}},
+#else
       {"a plug-in of the other bitness is refused from its header", "tovra-doctor", {"--dll", dll, "other"}, "", 6,
        {"loading:       refused", OtherBitnessFacts() + "; the library is a " + OwnBitness() +
         " DLL and loads only " + OwnBitness() + " DLLs", ": build it for " + OwnBitness()}, {}, {"freed:"}},
@@ -347,6 +397,7 @@ TEST_F(ToolsTest, DoctorSaysWhatHappensAtEachStepAndWhyAPluginFails) {
        {"--dll", cases + "other" + kSeparator + "tovracaller" + kExt, "own"}, "", 6,
        {"loading:       refused", "the library is a " + PeImage::Bitness(kOtherMachine) + " DLL and loads only " +
         PeImage::Bitness(kOtherMachine) + " DLLs", ": build it for " + PeImage::Bitness(kOtherMachine)}, {}, {}},
+#endif
       {"a library of the other bitness needs the doctor built beside it", "tovra-doctor",
        {"--dll", cases + "other" + kSeparator + "tovracaller" + kExt, "other"}, "", 2,
        {"loading:       not tried: this tovra-doctor is a " + OwnBitness() + " program",
@@ -368,12 +419,19 @@ TEST_F(ToolsTest, DoctorSaysWhatHappensAtEachStepAndWhyAPluginFails) {
         "it needs libstdc++-6.so, which the loader cannot find"
 #endif
        }, {}, {"%1"}},
+#ifdef _WIN32
+      {"a plug-in of the other bitness that imports the C++ runtime is told so before its surrogate",
+       "tovra-doctor", {"--dll", dll, "otherrt"}, "", 12,
+       {"it imports libstdc++-6.dll of the compiler's runtime, which hosts do not carry: link the plug-in with "
+        "-static", "where:         in a " + PeImage::Bitness(kOtherMachine) + " surrogate, "}, {}, {}},
+#else
       {"a plug-in of the other bitness that imports the C++ runtime is told both", "tovra-doctor",
        {"--dll", dll, "otherrt"}, "", 6,
        {"loading:       refused", "is a " + PeImage::Bitness(kOtherMachine) + " DLL",
         ": build it for " + OwnBitness(),
         "it imports libstdc++-6.dll of the compiler's runtime, which hosts do not carry: link the plug-in with "
         "-static"}, {}, {}},
+#endif
       {"a file that is no library is refused with the loader's words, inserts filled in", "tovra-doctor",
        {"--dll", dll, "text"}, "", 6,
        {"loading:       failed", "the loader refuses " + cases + "TEXT" + kExt
