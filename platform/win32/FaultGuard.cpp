@@ -59,32 +59,38 @@ static StackGuaranteeFunction SetStackGuarantee() {
   return function;
 }
 
-// Puts guard pages just below the current stack pointer, as many as the
-// thread's stack guarantee asks for and at least two, unless the stack has no
-// room left: the stack then grows past them page by page as it does past its
-// own guard, and overflows once it reaches the guarantee. After a stack
-// overflow the thread has no guard page left, and a second overflow would end
-// the process at once: this gives one back once the frames are unwound.
-static bool PlaceStackGuard() {
+// Puts two guard pages where the stack keeps the thread's guarantee below
+// them, so that a stack overflow is reported with that much stack left to
+// report it in. Wine commits a thread's stack whole, with its guard at the
+// very end, which leaves the report too little; and after an overflow the
+// thread has no guard left, so that a second overflow would end the process
+// at once. Low in the stack, the guard is touched only by a stack about to
+// overflow: calls that grow the stack never fault on it (a guard just below
+// the frame would make every page the stack grows into a fault, which
+// emulators of 32-bit code cannot deliver). Where the stack is not committed
+// that far down (Windows grows it behind its own guard, which keeps the
+// guarantee), there is nothing to do.
+static void PlaceStackGuard() {
   volatile char here = 0;
-  const uintptr_t stackPointer = reinterpret_cast<uintptr_t>(&here);
   MEMORY_BASIC_INFORMATION stack;
-  if (!::VirtualQuery(const_cast<char *>(&here), &stack, sizeof stack)) return false;
+  if (!::VirtualQuery(const_cast<char *>(&here), &stack, sizeof stack)) return;
   SYSTEM_INFO system;
   ::GetSystemInfo(&system);
   const uintptr_t page = system.dwPageSize;
   StackGuaranteeFunction setGuarantee = SetStackGuarantee();
   ULONG guarantee = 0;  // 0 asks for the current guarantee
-  uintptr_t region = 0;
-  if (setGuarantee && setGuarantee(&guarantee) && guarantee > 0) region = ((guarantee + page - 1) & ~(page - 1)) + page;
-  if (region < 2 * page) region = 2 * page;
-  const uintptr_t lowest = reinterpret_cast<uintptr_t>(stack.AllocationBase) + page;
-  const uintptr_t guard = (stackPointer & ~(page - 1)) - region;
-  if (guard < lowest || guard > stackPointer) return false;
+  if (!setGuarantee || !setGuarantee(&guarantee)) guarantee = 0;
+  // Above the stack's end: its no-access page and the system's own guard.
+  const uintptr_t guard =
+      reinterpret_cast<uintptr_t>(stack.AllocationBase) + 3 * page + ((guarantee + page - 1) & ~(page - 1));
+  const uintptr_t region = 2 * page;
+  if (guard + region + page > (reinterpret_cast<uintptr_t>(&here) & ~(page - 1))) return;  // no room below this frame
+  MEMORY_BASIC_INFORMATION place;
+  if (!::VirtualQuery(reinterpret_cast<void *>(guard), &place, sizeof place) || place.State != MEM_COMMIT ||
+      place.RegionSize < region)
+    return;
   DWORD previous;
-  void *start = reinterpret_cast<void *>(guard);
-  return ::VirtualAlloc(start, region, MEM_COMMIT, PAGE_READWRITE) &&
-         ::VirtualProtect(start, region, PAGE_READWRITE | PAGE_GUARD, &previous);
+  ::VirtualProtect(reinterpret_cast<void *>(guard), region, PAGE_READWRITE | PAGE_GUARD, &previous);
 }
 
 // The stack kept back for the system to report a stack overflow in: it runs
@@ -94,9 +100,9 @@ static bool PlaceStackGuard() {
 static const ULONG kOverflowReserve = 32 * 1024;
 
 // Once per thread: raises its stack guarantee to kOverflowReserve (a
-// guarantee is never lowered) and places a guard where the stack stands, so
-// that the guarantee holds from here down even on a stack that was committed
-// whole with one guard page at its very end (Wine's).
+// guarantee is never lowered) and places a guard that keeps it, even on a
+// stack that was committed whole with one guard page at its very end
+// (Wine's).
 static void ReserveStackForOverflow() {
   static const DWORD slot = ::TlsAlloc();
   if (slot == TLS_OUT_OF_INDEXES || ::TlsGetValue(slot)) return;
