@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Recorder.h"
+#include "FaultingPluginFixture.h"
 #include "support/ChildProcess.h"
 #include "support/LibraryUnderTest.h"
 #include "support/TestLibraries.h"
@@ -33,21 +34,7 @@ std::string Steps(const std::string &name) {
   return steps;
 }
 
-class FaultContainmentTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (Emulated()) GTEST_SKIP() << "user-mode emulation ends the 32-bit Wine at any fault";
-    if (Bridged()) GTEST_SKIP() << "these plug-ins fault in this process first, which the bridged run's cannot";
-    ASSERT_TRUE(library.IsLoaded()) << LibraryUnderTest::DefaultPath();
-    library.unload();
-    ClearRecording();
-  }
-  void TearDown() override {
-    if (library.IsLoaded()) library.unload();
-  }
-
-  LibraryUnderTest library;
-};
+class FaultContainmentTest : public FaultingPluginTest {};
 
 TEST_F(FaultContainmentTest, AFaultEndsOnlyItsOwnCallAndThePlugInGoesOnInASurrogate) {
   std::vector<std::string> kinds = {"write", "read", "execute", "overflow", "overflow", "divide", "intoverflow",

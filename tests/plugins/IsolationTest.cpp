@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "FaultingPluginFixture.h"
 #include "support/ChildProcess.h"
 #include "support/LibraryUnderTest.h"
 #include "support/ProcessList.h"
@@ -34,20 +35,7 @@ std::vector<DWORD> Surrogates() {
   return ChildProcesses(::GetCurrentProcessId(), kSurrogate);
 }
 
-class IsolationTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (Emulated()) GTEST_SKIP() << "user-mode emulation ends the 32-bit Wine at any fault";
-    if (Bridged()) GTEST_SKIP() << "these plug-ins fault in this process first, which the bridged run's cannot";
-    ASSERT_TRUE(library.IsLoaded()) << LibraryUnderTest::DefaultPath();
-    library.unload();
-  }
-  void TearDown() override {
-    if (library.IsLoaded()) library.unload();
-  }
-
-  LibraryUnderTest library;
-};
+class IsolationTest : public FaultingPluginTest {};
 
 TEST_F(IsolationTest, WhateverEndsASurrogateFailsOnlyItsCall) {
   // cxx too: in a 32-bit surrogate a GCC-built plug-in's escaping C++
