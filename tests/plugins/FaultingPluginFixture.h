@@ -12,7 +12,6 @@
 class FaultingPluginTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (Emulated()) GTEST_SKIP() << "user-mode emulation ends the 32-bit Wine at any fault";
     if (Bridged()) GTEST_SKIP() << "these plug-ins fault in this process first, which the bridged run's cannot";
     ASSERT_TRUE(library.IsLoaded()) << LibraryUnderTest::DefaultPath();
     library.unload();

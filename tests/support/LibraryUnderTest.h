@@ -143,10 +143,3 @@ inline std::string OkReply(const std::string &text) {
 
 const char kBadRequest[] = "VORDEL/2.0 400 Bad Request\r\n\r\n";
 
-// Set where the 32-bit suite runs under user-mode emulation (scripts/test):
-// there the 32-bit Wine cannot handle a fault at all, even one that Windows
-// code handles itself.
-inline bool Emulated() {
-  const char *emulated = std::getenv("TOVRA_EMULATED");
-  return emulated && *emulated;
-}
