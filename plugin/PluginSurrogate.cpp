@@ -16,11 +16,7 @@ bool PluginSurrogate::Serves(unsigned machine) {
 
 std::string PluginSurrogate::ProgramFor(const std::string &directory, unsigned machine) {
   if (!Serves(machine)) return std::string();
-  switch (machine) {
-    case PeImage::kMachineX86: return directory + "tovra-surrogate32.exe";
-    case PeImage::kMachineX64: return directory + "tovra-surrogate64.exe";
-    default: return std::string();
-  }
+  return directory + (machine == PeImage::kMachineX86 ? "tovra-surrogate32.exe" : "tovra-surrogate64.exe");
 }
 
 bool PluginSurrogate::Start(const std::string &surrogateProgram) {

@@ -331,13 +331,18 @@ static const char *StepWords(PluginStep step) {
   return "";
 }
 
+void PluginDoctor::SayFault(const std::string &exception, PluginStep faultStep, const char *where,
+                            const std::string &place, const std::string &sourceCommand) {
+  faulted = true;
+  Say("fault:         " + exception + " " + StepWords(faultStep) + where);
+  Say("  at " + place);
+  if (!sourceCommand.empty()) Say("  the source line, in a plug-in built with -g: " + sourceCommand);
+}
+
 // Said while the plug-in is still loaded, so that its module can be named.
 void PluginDoctor::Faulted(PluginStep faultStep, const platform::GuardedFault &fault) {
-  faulted = true;
-  Say("fault:         " + ExceptionWords(fault) + " " + StepWords(faultStep));
-  Say("  at " + FaultPlace(fault, plugin.hModule));
-  const std::string command = SourceLineCommand(fault, plugin.hModule);
-  if (!command.empty()) Say("  the source line, in a plug-in built with -g: " + command);
+  SayFault(ExceptionWords(fault), faultStep, "", FaultPlace(fault, plugin.hModule),
+           SourceLineCommand(fault, plugin.hModule));
   if (faultStep == PluginStep::kUnloadCall || faultStep == PluginStep::kLibraryFree)
     Say("  the library ends only the unload, and frees the plug-in all the same");
   else
@@ -389,11 +394,7 @@ void PluginDoctor::SurrogateFailed(const SurrogateFailure &failure) {
       surrogateVerdict = kSurrogateFailed;
       return;
     case SurrogateFailure::kFaulted:
-      faulted = true;
-      Say("fault:         " + failure.exception + " " + StepWords(failure.step) + ", in the surrogate");
-      Say("  at " + failure.place);
-      if (!failure.sourceCommand.empty())
-        Say("  the source line, in a plug-in built with -g: " + failure.sourceCommand);
+      SayFault(failure.exception, failure.step, ", in the surrogate", failure.place, failure.sourceCommand);
       Say("  the surrogate ends, only this call is replaced by nothing, and the next call starts a fresh one");
       return;
     case SurrogateFailure::kBroken:

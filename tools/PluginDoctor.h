@@ -71,6 +71,10 @@ class PluginDoctor : private PluginObserver {
   void SayVersionRefused();
   void SayMangledEntries(const PluginModule &module);
   void SayRefusedStatus();
+  // A fault's lines: the exception at its step (and `where`, after the
+  // step), the place it happened, and the command that finds its source line.
+  void SayFault(const std::string &exception, PluginStep step, const char *where, const std::string &place,
+                const std::string &sourceCommand);
   Verdict Execute(const CText &callText);
   Verdict Finish(Verdict verdict);
 

@@ -33,14 +33,16 @@ class StepWatch : public PluginObserver {
   void Answered(bool, BlockLength, size_t, const char *text, size_t length) override { reply.assign(text, length); }
   void Faulted(PluginStep step, const platform::GuardedFault &fault) override {
     faulted = true;
+    const std::string words = ExceptionWords(fault);
+    const std::string place = FaultPlace(fault, plugin.hModule);
+    const std::string command = SourceLineCommand(fault, plugin.hModule);
     report = PayloadWriter()
                  .U8(static_cast<unsigned>(step))
                  .U32(fault.code)
-                 .Bytes(ExceptionWords(fault).data(), ExceptionWords(fault).size())
+                 .Bytes(words.data(), words.size())
+                 .Bytes(place.data(), place.size())
+                 .Bytes(command.data(), command.size())
                  .Payload();
-    const std::string place = FaultPlace(fault, plugin.hModule);
-    const std::string command = SourceLineCommand(fault, plugin.hModule);
-    report += PayloadWriter().Bytes(place.data(), place.size()).Bytes(command.data(), command.size()).Payload();
   }
 
   const PluginModule &plugin;
