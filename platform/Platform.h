@@ -146,7 +146,6 @@ class Channel {
   // channel handles are kept from the programs it starts in turn.
   bool ConnectToParent(const char *commandLine);
 
-  bool IsOpen() const;
   // Sends all `length` bytes; false when the channel is broken.
   bool Send(const void *bytes, size_t length);
   // Receives at least one and at most `capacity` bytes; 0 when the channel

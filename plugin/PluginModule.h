@@ -83,8 +83,6 @@ class PluginModule : public CLibraryModule {
   // Whether the plug-in is up and may be sent requests: here, or in its
   // surrogate.
   bool IsUp() const { return surrogate || (hModule && !faulted); }
-  // Whether it runs, or will be brought up, in a surrogate.
-  bool RunsInSurrogate() const { return surrogate || faultedOnce; }
   // What the host's unload does to the plug-in: its unload entry runs and
   // its library is freed, here and in its surrogate, which then ends; the
   // next call that names it brings it up afresh (in a surrogate, once it has

@@ -209,7 +209,6 @@ bool IsCodeAddress(const void *address) {
 // own kind, and no guard marks one as faulted.
 bool Channel::StartChild(const char *) { return false; }
 bool Channel::ConnectToParent(const char *) { return false; }
-bool Channel::IsOpen() const { return false; }
 bool Channel::Send(const void *, size_t) { return false; }
 size_t Channel::Receive(void *, size_t) { return 0; }
 void Channel::Close(bool) {}

@@ -174,10 +174,6 @@ bool Channel::ConnectToParent(const char *commandLine) {
   return true;
 }
 
-bool Channel::IsOpen() const {
-  return toPeer && fromPeer;
-}
-
 bool Channel::Send(const void *bytes, size_t length) {
   const char *next = static_cast<const char *>(bytes);
   while (length > 0) {
