@@ -64,6 +64,13 @@ HMODULE LoadDynamicLibrary(const char *path, DWORD flags);
 // Natively the result uses '/' separators, as the C library wants them.
 std::string GetLibraryFilePath(const char *path);
 BOOL FreeDynamicLibrary(HMODULE module);
+// Why the last LoadDynamicLibrary on this thread failed: the system's error
+// code (natively 0).
+uint32_t GetLoaderError();
+// A value that changes when the file at `path` (as GetLibraryFilePath gives
+// it) is replaced or written: made of its identity, size and time of last
+// writing. 0 when there is no such file.
+uint64_t GetFileStamp(const std::string &path);
 void *GetLibraryProcAddress(HMODULE module, const char *name);
 // The whole path of a loaded module's file, however long; empty on failure.
 std::string GetModuleFilePath(HMODULE module);
@@ -113,63 +120,84 @@ bool CallGuarded(Call &&call, GuardedFault *fault) {
                      fault);
 }
 
+// Where a message reader takes its bytes from and a writer puts them: a
+// Channel, or any other stream of bytes.
+class ByteStream {
+ public:
+  virtual ~ByteStream() = default;
+  // Sends all `length` bytes; false when the stream is broken.
+  virtual bool Send(const void *bytes, size_t length) = 0;
+  // Receives at least one and at most `capacity` bytes; 0 when the stream is
+  // broken or has ended.
+  virtual size_t Receive(void *buffer, size_t capacity) = 0;
+};
+
 // A private two-way byte channel between a program and a child program it
-// started: two anonymous pipes, whose far ends go to that child alone. The
-// child also gets a handle of its parent, and ends when the parent ends;
-// where the system allows it, a kill-on-close job object ends it as well.
-// Nothing has a name that another process could open.
+// started: one pipe, whose far end goes to that child alone. The child also
+// gets a handle of its parent, and ends when the parent ends; where the
+// system allows it, a kill-on-close job object ends it as well. In the
+// parent every wait for the child's bytes also watches the child's process,
+// so a child that has ended is seen at once, whoever else holds its end of
+// the pipe. Nothing has a name that another process could open.
 //
 //   platform::Channel channel;                      // in the parent
 //   channel.StartChild("C:\\dir\\child.exe");
 //   channel.Send(bytes, count);
 //   channel.Receive(buffer, capacity);              // 0: the child is gone
-//   channel.Close(true);                            // waits for the child
+//   channel.Close(2000);                            // waits 2 s, then ends it
 //
 //   platform::Channel channel;                      // in the child
 //   channel.ConnectToParent(::GetCommandLineA());
 //
 // Natively there are no children: a plug-in never needs one there.
-class Channel {
+class Channel : public ByteStream {
  public:
   Channel() = default;
   Channel(const Channel &) = delete;
   Channel &operator=(const Channel &) = delete;
-  ~Channel() { Close(false); }
+  ~Channel() override { Close(0); }
 
   // Starts `program`, a full path that is never looked for along a search
-  // path, and connects to it. The child inherits the channel's far ends and
-  // the handle of this process, and nothing else. False when it cannot be
-  // started.
+  // path, and connects to it. The child inherits the channel's far end and
+  // the handle of this process, and nothing else; it has no standard
+  // handles. False when it cannot be started.
   bool StartChild(const char *program);
   // In a child started by StartChild: the channel to the parent named on its
   // command line. From here on the child ends when the parent ends; its
   // channel handles are kept from the programs it starts in turn.
   bool ConnectToParent(const char *commandLine);
 
-  // Sends all `length` bytes; false when the channel is broken.
-  bool Send(const void *bytes, size_t length);
-  // Receives at least one and at most `capacity` bytes; 0 when the channel
-  // is broken (the peer has gone, or closed its end).
-  size_t Receive(void *buffer, size_t capacity);
+  bool Send(const void *bytes, size_t length) override;
+  // In the parent, 0 too once the child has ended and every byte it wrote
+  // before has been received.
+  size_t Receive(void *buffer, size_t capacity) override;
   // Closes the channel, which a child still running reads as its end of
-  // input. In the parent: with `waitForChild`, then waits until the child has
-  // ended; without, ends it at once.
-  void Close(bool waitForChild);
-  // Waits up to `milliseconds` for the child to end by itself; true when it
-  // has ended (or there is none).
-  bool WaitForChild(unsigned long milliseconds);
+  // input. In the parent: waits up to `patience` milliseconds for the child
+  // to end by itself, then ends it.
+  void Close(unsigned long patience);
+  // The child's process id while it runs (0 when there is none).
+  unsigned long ChildId() const;
   // The child's exit code once it has ended; false while it runs, or when
   // there was none.
   bool ChildExitCode(unsigned long *code) const;
 
  private:
 #ifdef _WIN32
-  HANDLE toPeer = nullptr;
-  HANDLE fromPeer = nullptr;
+  // One read or write on the parent's end, waited for together with the
+  // child's end.
+  size_t Transfer(bool reading, void *bytes, DWORD count);
+  HANDLE pipe = nullptr;
+  HANDLE ioDone = nullptr;  // the parent's event for its overlapped transfers
   HANDLE child = nullptr;
+  unsigned long childId = 0;
   bool hasExited = false;
   unsigned long exitCode = 0;
 #endif
 };
+
+// Lets the process `processId` take the foreground from this one, as the
+// foreground process itself could: a dialog a surrogate opens for the host
+// then comes to the front. Natively there is nothing to do.
+void AllowForeground(unsigned long processId);
 
 }  // namespace platform

@@ -24,40 +24,52 @@ void PluginModule::SetSurrogateDirectory(const std::string &directory) {
 
 template <typename Call>
 bool PluginModule::Guarded(PluginStep step, Call &&call) {
-  platform::GuardedFault fault;
   if (platform::CallGuarded(call, &fault)) return true;
   faulted = true;
   faultedOnce = true;
+  faultStep = step;
   if (observer) observer->Faulted(step, fault);
   return false;
 }
 
 BOOL PluginModule::Load(const char *path, DWORD flags) {
+  bringUp = BringUpReport();
   // The machine is read from the file's header before anything of it runs;
   // a file that is no PE file (natively, every plug-in) is left to the loader.
   unsigned machine = PeImage::ReadMachine(platform::GetLibraryFilePath(path));
   const bool otherMachine = machine != 0 && machine != PeImage::kOwnMachine && PluginSurrogate::Serves(machine);
   if (!otherMachine && !faultedOnce) return CLibraryModule::Load(path, flags);
-  return LoadInSurrogate(path, otherMachine ? machine : PeImage::kOwnMachine, !otherMachine);
+  surrogatePath = path;
+  surrogateMachine = otherMachine ? machine : PeImage::kOwnMachine;
+  return LoadInSurrogate();
 }
 
-BOOL PluginModule::LoadInSurrogate(const char *path, unsigned machine, bool faultedHere) {
+BOOL PluginModule::LoadInSurrogate() {
+  // Each try costs a process: a plug-in that a surrogate refused (a fault,
+  // a wrong version reply, a missing dependency) is tried again only once
+  // its file has changed, or after the host's unload.
+  const uint64_t stamp = platform::GetFileStamp(platform::GetLibraryFilePath(surrogatePath.c_str()));
+  if (refusedInSurrogate && stamp == refusedStamp) return FALSE;
+  refusedInSurrogate = false;
   const std::string program = SurrogateDirectory().empty()
                                   ? std::string()
-                                  : PluginSurrogate::ProgramFor(SurrogateDirectory(), machine);
-  if (observer) observer->GoesToSurrogate(program, machine, faultedHere);
+                                  : PluginSurrogate::ProgramFor(SurrogateDirectory(), surrogateMachine);
+  if (observer) observer->GoesToSurrogate(program, surrogateMachine, faultedOnce);
   std::unique_ptr<PluginSurrogate> started(new PluginSurrogate);
-  BringUpOutcome outcome = BringUpOutcome::kUp;
-  uint32_t loaderError = 0;
-  std::string versionReply;
-  if (!started->Start(program) || !started->BringUp(path, &outcome, &loaderError, &versionReply)) {
+  if (!started->Start(program)) {
+    if (observer) observer->SurrogateFailed(started->Failure());
+    return FALSE;
+  }
+  if (!started->BringUp(surrogatePath.c_str(), &bringUp)) {
+    refusedInSurrogate = true;
+    refusedStamp = stamp;
     if (observer && started->Failure().kind == SurrogateFailure::kRefused)
-      observer->BroughtUpInSurrogate(outcome, loaderError, versionReply);
+      observer->BroughtUpInSurrogate(bringUp);
     else if (observer)
       observer->SurrogateFailed(started->Failure());
     return FALSE;
   }
-  if (observer) observer->BroughtUpInSurrogate(outcome, loaderError, versionReply);
+  if (observer) observer->BroughtUpInSurrogate(bringUp);
   surrogate = std::move(started);
   return TRUE;
 }
@@ -69,7 +81,15 @@ void PluginModule::EndSurrogate() {
 
 HMODULE PluginModule::LoadLibraryFile(const char *path, DWORD flags) {
   HMODULE module = nullptr;
-  Guarded(PluginStep::kLibraryLoad, [&] { module = platform::LoadDynamicLibrary(path, flags); });
+  uint32_t error = 0;
+  Guarded(PluginStep::kLibraryLoad, [&] {
+    module = platform::LoadDynamicLibrary(path, flags);
+    if (!module) error = platform::GetLoaderError();
+  });
+  if (!module) {
+    bringUp.outcome = BringUpOutcome::kNotLoaded;
+    bringUp.loaderError = error;
+  }
   return module;
 }
 
@@ -95,10 +115,13 @@ BOOL PluginModule::OnAttach() {
     // Nothing of the plug-in has run, so it is not told to unload either.
     pfnLoad = nullptr;
     pfnUnload = nullptr;
+    bringUp.outcome = BringUpOutcome::kNoRequestEntry;
     return FALSE;
   }
   CallLoad();  // a plug-in whose load reports failure is still brought up
-  return !faulted && CheckVersion(kProtocolToken);
+  if (!faulted && CheckVersion(kProtocolToken)) return TRUE;
+  bringUp.outcome = BringUpOutcome::kVersionRefused;
+  return FALSE;
 }
 
 int PluginModule::OnDetach() {
@@ -117,6 +140,7 @@ void PluginModule::UnloadPlugin() {
     surrogate->Unload();
     surrogate.reset();
   }
+  refusedInSurrogate = false;
   Unload();
   faulted = false;
 }
@@ -163,6 +187,12 @@ bool PluginModule::SendHere(const char *text, size_t count, PluginStep step, Ans
 }
 
 bool PluginModule::SendToSurrogate(const char *text, size_t count, Answer *answer) {
+  // A surrogate that ended while it waited (killed, or ended by a thread of
+  // its plug-in) is replaced first, so the request is not lost with it.
+  if (surrogate->HasEnded()) {
+    surrogate.reset();
+    if (!LoadInSurrogate()) return false;
+  }
   if (observer) observer->Sending(text, count, true);
   SurrogateAnswer &copied = answer->copied;
   if (!surrogate->Ask(text, count, &copied)) {
@@ -181,7 +211,7 @@ bool PluginModule::SendToSurrogate(const char *text, size_t count, Answer *answe
 
 bool PluginModule::Relay(const char *text, size_t length, SurrogateAnswer *copied) {
   Answer answer;
-  if (!hModule) return false;
+  if (!hModule || faulted) return false;
   const bool answered = SendHere(text, length, PluginStep::kRequest, &answer);
   if (faulted) return false;
   copied->answered = answered;
@@ -194,5 +224,7 @@ bool PluginModule::Relay(const char *text, size_t length, SurrogateAnswer *copie
 BOOL PluginModule::CheckVersion(const char *expected) {
   Answer answer;
   if (!SendText(kVersionRequest, std::strlen(kVersionRequest), PluginStep::kVersion, &answer)) return FALSE;
-  return StartsWithNoCase(answer.text, answer.length, expected, std::strlen(expected));
+  if (StartsWithNoCase(answer.text, answer.length, expected, std::strlen(expected))) return TRUE;
+  bringUp.versionReply.assign(answer.text, answer.length);
+  return FALSE;
 }

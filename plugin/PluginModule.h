@@ -16,7 +16,10 @@
 // own (PluginSurrogate), which brings it up the same way and answers its
 // requests with the same bytes. A plug-in runs in a surrogate when its file
 // is a DLL of the other bitness, and, once it has faulted here, from its next
-// call on for the rest of the module's life.
+// call on for the rest of the module's life. A surrogate that ended while
+// it waited is replaced before the next request goes out. A plug-in that a
+// surrogate refused to bring up is not tried again, in a process of its own
+// for every call, until its file changes or the host unloads.
 #pragma once
 
 #include <memory>
@@ -60,9 +63,9 @@ class PluginObserver {
   // The plug-in is brought up in a surrogate, `program`: its file is a DLL
   // of another machine than this program's (`machine`), or it faulted here.
   virtual void GoesToSurrogate(const std::string &program, unsigned machine, bool faultedHere) {}
-  // The surrogate brought the plug-in up, or refused it for `outcome` (with
-  // the loader's error, or the version reply).
-  virtual void BroughtUpInSurrogate(BringUpOutcome outcome, uint32_t loaderError, const std::string &versionReply) {}
+  // The surrogate brought the plug-in up, or refused it (the report says
+  // why, with the loader's error, or the version reply).
+  virtual void BroughtUpInSurrogate(const BringUpReport &report) {}
   // The surrogate failed at a step: it could not be started, it ended or
   // broke the channel, or its guard contained a fault of the plug-in.
   virtual void SurrogateFailed(const SurrogateFailure &failure) {}
@@ -89,9 +92,17 @@ class PluginModule : public CLibraryModule {
   // faulted here).
   void UnloadPlugin();
   // One request sent here, its answer copied out whatever it says: what a
-  // surrogate does for the library. False when the module is not up here,
-  // no block could be sent or the plug-in faulted.
+  // surrogate does for the library. False when the module is not up here
+  // or the plug-in faulted (see HasFaulted); an answer that says no block
+  // came back when none could be sent.
   bool Relay(const char *text, size_t length, SurrogateAnswer *answer);
+  // How the last bring-up ended: why Load returned FALSE.
+  const BringUpReport &LastBringUp() const { return bringUp; }
+  // Whether the plug-in's code faulted here, at LastFaultStep(), as
+  // LastFault() describes.
+  bool HasFaulted() const { return faulted; }
+  PluginStep LastFaultStep() const { return faultStep; }
+  const platform::GuardedFault &LastFault() const { return fault; }
   // The directory of the surrogate programs (the library's own); until it
   // is set, no plug-in is brought up in a surrogate.
   static void SetSurrogateDirectory(const std::string &directory);
@@ -152,8 +163,9 @@ class PluginModule : public CLibraryModule {
   bool SendText(const char *text, size_t length, PluginStep step, Answer *answer);
   bool SendHere(const char *text, size_t length, PluginStep step, Answer *answer);
   bool SendToSurrogate(const char *text, size_t length, Answer *answer);
-  // Brings the plug-in up in a new surrogate for plug-ins of `machine`.
-  BOOL LoadInSurrogate(const char *path, unsigned machine, bool faultedHere);
+  // Brings the plug-in up in a new surrogate for plug-ins of
+  // surrogateMachine, unless one refused it before and its file is the same.
+  BOOL LoadInSurrogate();
   void EndSurrogate();
   // Runs `call`, which enters the plug-in's code, under the fault guard;
   // false when it faulted, and the module is then faulted.
@@ -164,8 +176,17 @@ class PluginModule : public CLibraryModule {
 
   // The library here faulted: it gets no more calls.
   bool faulted = false;
+  PluginStep faultStep = PluginStep::kRequest;
+  platform::GuardedFault fault;
   // The plug-in faulted here once: from its next bring-up on it runs in a
   // surrogate, whatever its machine. Kept across the host's unload.
   bool faultedOnce = false;
+  BringUpReport bringUp;
   std::unique_ptr<PluginSurrogate> surrogate;
+  // What a surrogate brings up: the plug-in's path, and its machine.
+  std::string surrogatePath;
+  unsigned surrogateMachine = 0;
+  // A surrogate refused the plug-in whose file had this stamp.
+  bool refusedInSurrogate = false;
+  uint64_t refusedStamp = 0;
 };

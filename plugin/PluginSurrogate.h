@@ -5,7 +5,7 @@
 // answer's bytes come back unchanged.
 //
 //   PluginSurrogate surrogate;
-//   if (surrogate.Start(program) && surrogate.BringUp(path, &outcome) ...)
+//   if (surrogate.Start(program) && surrogate.BringUp(path, &report))
 //     surrogate.Ask(text, length, &answer);   // as often as needed
 //   surrogate.Unload();                         // the plug-in's unload, then its end
 //
@@ -23,27 +23,16 @@
 struct SurrogateFailure {
   enum Kind {
     kNotStarted,  // its program is missing or cannot run here
-    kBroken,      // it ended, or broke the channel, during the step
+    kBroken,      // it ended, broke the channel or failed the exchange, during the step
     kFaulted,     // its guard contained a fault of the plug-in, and it ended
-    kRefused,     // it could not bring the plug-in up (see the outcome), and ended
+    kRefused,     // it could not bring the plug-in up (see the report), and ended
   };
   Kind kind = kBroken;
   PluginStep step = PluginStep::kRequest;
   std::string program;        // the surrogate program's path
   bool exited = false;        // kBroken: it had ended, with exitCode
   unsigned long exitCode = 0;
-  uint32_t code = 0;          // kFaulted: the exception code,
-  std::string exception;      // its words,
-  std::string place;          // where it happened, in the surrogate,
-  std::string sourceCommand;  // and the command that finds its source line
-};
-
-// The plug-in's answer to one request, as the surrogate read it.
-struct SurrogateAnswer {
-  bool answered = false;  // the request entry returned a block
-  int32_t stated = 0;     // the length it stated
-  uint64_t blockSize = 0; // the block's real size
-  std::string text;       // the text read within both, up to a zero byte
+  FaultReport fault;          // kFaulted: what the surrogate reported
 };
 
 class PluginSurrogate {
@@ -64,25 +53,35 @@ class PluginSurrogate {
 
   bool Start(const std::string &program);
   // Brings the plug-in at `path` up in the surrogate. On false the failure
-  // says why; for a plug-in that the surrogate refused (kRefused), `outcome`
+  // says why; for a plug-in that the surrogate refused (kRefused), `report`
   // says why, with the loader's error or the version reply.
-  bool BringUp(const char *path, BringUpOutcome *outcome, uint32_t *loaderError, std::string *versionReply);
+  bool BringUp(const char *path, BringUpReport *report);
   // One request; false when the surrogate failed (see Failure).
   bool Ask(const char *text, size_t length, SurrogateAnswer *answer);
   // One round trip of the bare channel.
   bool Ping();
   // The plug-in's unload entry and the freeing of its library, in the
-  // surrogate, which then ends; waits until it has.
+  // surrogate, which then ends: it is given a few seconds, then ended.
   void Unload();
+  // Whether the surrogate has ended since it last answered (killed, or
+  // ended by a thread of its plug-in while it waited).
+  bool HasEnded() const;
 
   const SurrogateFailure &Failure() const { return failure; }
 
  private:
+  // Runs one step of the protocol. Any failure inside it (the channel, a
+  // message the step does not take, an exception such as running out of
+  // memory) ends the surrogate, so no later step can read this one's
+  // answer for its own.
+  template <typename Step>
+  bool Within(PluginStep step, Step &&body);
   // Sends one message and takes the answer of the expected kind (or a
   // kFaulted); on anything else the surrogate is ended and false returned.
   bool Exchange(PluginStep step, SurrogateMessage kind, const char *bytes, size_t length, SurrogateMessage expected,
                 std::string *payload);
-  void Fail(PluginStep step, SurrogateFailure::Kind kind, bool channelBroke);
+  // Ends the surrogate for `kind` at `step`; always false.
+  bool Fail(PluginStep step, SurrogateFailure::Kind kind, bool channelBroke);
 
   platform::Channel channel;
   MessageChannel messages;

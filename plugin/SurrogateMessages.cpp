@@ -1,6 +1,6 @@
 #include "plugin/SurrogateMessages.h"
 
-#include <cstring>
+#include <algorithm>
 
 PayloadWriter &PayloadWriter::U8(unsigned value) {
   payload += static_cast<char>(value & 0xFF);
@@ -84,40 +84,102 @@ bool MessageChannel::Send(SurrogateMessage kind, const char *bytes, size_t lengt
   // Head and payload in one write: one pass through the system per message.
   std::string message = PayloadWriter().U32(static_cast<uint32_t>(kind)).U32(static_cast<uint32_t>(length)).Payload();
   message.append(bytes, length);
-  return channel.Send(message.data(), message.size());
+  return stream.Send(message.data(), message.size());
 }
 
-// Makes at least `count` bytes wait in the buffer, reading as much as the
-// channel has each time.
-bool MessageChannel::Fill(size_t count) {
-  if (end - start >= count) return true;
-  if (start > 0) {
-    std::memmove(buffer.data(), buffer.data() + start, end - start);
-    end -= start;
-    start = 0;
-  }
-  const size_t wanted = count > 65536 ? count : 65536;
-  if (buffer.size() < wanted) buffer.resize(wanted);
-  while (end < count) {
-    const size_t received = channel.Receive(buffer.data() + end, buffer.size() - end);
-    if (received == 0) return false;
-    end += received;
+bool MessageChannel::ReceiveExactly(char *bytes, size_t count) {
+  while (count > 0) {
+    const size_t received = stream.Receive(bytes, count);
+    if (received == 0 || received > count) return false;
+    bytes += received;
+    count -= received;
   }
   return true;
 }
 
 bool MessageChannel::Receive(SurrogateMessage *kind, std::string *payload) {
   malformed = false;
-  if (!Fill(8)) return false;
-  const std::string head(buffer.data() + start, 8);
+  char headBytes[8];
+  if (!ReceiveExactly(headBytes, sizeof headBytes)) return false;
+  const std::string head(headBytes, sizeof headBytes);
   PayloadReader reader(head);
   uint32_t rawKind = 0, length = 0;
   reader.U32(&rawKind);
   reader.U32(&length);
   malformed = !IsKnownKind(rawKind) || length > kLongest;
-  if (malformed || !Fill(8 + size_t(length))) return false;
+  if (malformed) return false;
+  // Read straight into the payload, which grows as bytes come: a head that
+  // announces more than ever arrives costs no more than what did.
+  payload->clear();
+  for (size_t have = 0; have < length;) {
+    const size_t step = std::min<size_t>(length - have, std::max<size_t>(have, 65536));
+    payload->resize(have + step);
+    if (!ReceiveExactly(&(*payload)[have], step)) return false;
+    have += step;
+  }
   *kind = static_cast<SurrogateMessage>(rawKind);
-  payload->assign(buffer.data() + start + 8, length);
-  start += 8 + size_t(length);
+  return true;
+}
+
+std::string AnswerPayload(const SurrogateAnswer &answer) {
+  return PayloadWriter()
+      .U8(answer.answered ? 1 : 0)
+      .U32(static_cast<uint32_t>(answer.stated))
+      .U64(answer.blockSize)
+      .Bytes(answer.text.data(), answer.text.size())
+      .Payload();
+}
+
+bool ReadAnswer(std::string *payload, SurrogateAnswer *answer) {
+  PayloadReader reader(*payload);
+  unsigned answered = 0;
+  uint32_t stated = 0, length = 0;
+  if (!reader.U8(&answered) || !reader.U32(&stated) || !reader.U64(&answer->blockSize) || !reader.U32(&length) ||
+      answered > 1 || length != payload->size() - reader.Position() || length > answer->blockSize)
+    return false;
+  answer->answered = answered == 1;
+  answer->stated = static_cast<int32_t>(stated);
+  // The text is the payload's end: the head goes, the same bytes stay.
+  payload->erase(0, reader.Position());
+  answer->text.swap(*payload);
+  return true;
+}
+
+std::string BroughtUpPayload(const BringUpReport &report) {
+  return PayloadWriter()
+      .U8(static_cast<unsigned>(report.outcome))
+      .U32(report.loaderError)
+      .Bytes(report.versionReply.data(), report.versionReply.size())
+      .Payload();
+}
+
+bool ReadBroughtUp(const std::string &payload, BringUpReport *report) {
+  PayloadReader reader(payload);
+  unsigned outcome = 0;
+  if (!reader.U8(&outcome) || !reader.U32(&report->loaderError) || !reader.Bytes(&report->versionReply) ||
+      !reader.Whole() || outcome > static_cast<unsigned>(BringUpOutcome::kVersionRefused))
+    return false;
+  report->outcome = static_cast<BringUpOutcome>(outcome);
+  return true;
+}
+
+std::string FaultPayload(const FaultReport &report) {
+  return PayloadWriter()
+      .U8(static_cast<unsigned>(report.step))
+      .U32(report.code)
+      .Bytes(report.exception.data(), report.exception.size())
+      .Bytes(report.place.data(), report.place.size())
+      .Bytes(report.sourceCommand.data(), report.sourceCommand.size())
+      .Payload();
+}
+
+bool ReadFault(const std::string &payload, FaultReport *report) {
+  PayloadReader reader(payload);
+  unsigned step = 0;
+  if (!reader.U8(&step) || !reader.U32(&report->code) || !reader.Bytes(&report->exception) ||
+      !reader.Bytes(&report->place) || !reader.Bytes(&report->sourceCommand) || !reader.Whole() ||
+      step > static_cast<unsigned>(PluginStep::kLibraryFree))
+    return false;
+  report->step = static_cast<PluginStep>(step);
   return true;
 }

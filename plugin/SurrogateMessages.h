@@ -15,7 +15,10 @@
 // A kFaulted message (the step, the exception code, where it happened in
 // words and the command that finds its line) is the surrogate's last: it
 // ends after it. Every message is checked as untrusted input: a message that
-// is short, too long or of an unknown kind is a broken channel.
+// is short, too long or of an unknown kind is a broken channel. A message's
+// length is checked against MessageChannel::kLongest before anything is
+// allocated for it, and its payload is read straight into the one string
+// that holds it from then on.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +51,43 @@ enum class BringUpOutcome : uint8_t {
   kVersionRefused = 3,   // the version reply (which follows) was refused
 };
 
+// The plug-in's answer to one request, as the surrogate read it.
+struct SurrogateAnswer {
+  bool answered = false;   // the request entry returned a block
+  int32_t stated = 0;      // the length it stated
+  uint64_t blockSize = 0;  // the block's real size
+  std::string text;        // the text read within both, up to a zero byte
+};
+
+// How a bring-up ended, with the loader's error for kNotLoaded and the
+// version reply for kVersionRefused.
+struct BringUpReport {
+  BringUpOutcome outcome = BringUpOutcome::kUp;
+  uint32_t loaderError = 0;
+  std::string versionReply;
+};
+
+// A fault of the plug-in that the surrogate's guard contained: at which
+// step, its exception code, the exception and its place in words, and the
+// command that finds its source line.
+struct FaultReport {
+  PluginStep step = PluginStep::kRequest;
+  uint32_t code = 0;
+  std::string exception;
+  std::string place;
+  std::string sourceCommand;
+};
+
+// The payloads of the surrogate's three reports, and their readers, which
+// take nothing that is short, long or out of range. ReadAnswer takes the
+// text over from `payload` without copying it.
+std::string AnswerPayload(const SurrogateAnswer &answer);
+bool ReadAnswer(std::string *payload, SurrogateAnswer *answer);
+std::string BroughtUpPayload(const BringUpReport &report);
+bool ReadBroughtUp(const std::string &payload, BringUpReport *report);
+std::string FaultPayload(const FaultReport &report);
+bool ReadFault(const std::string &payload, FaultReport *report);
+
 // Builds a message's payload field by field.
 class PayloadWriter {
  public:
@@ -73,6 +113,8 @@ class PayloadReader {
   bool Bytes(std::string *bytes);
   // True when every field was there and nothing is left over.
   bool Whole() const { return good && at == payload.size(); }
+  // How many bytes have been read.
+  size_t Position() const { return at; }
 
  private:
   bool Take(size_t count, const char **bytes);
@@ -81,30 +123,29 @@ class PayloadReader {
   bool good = true;
 };
 
-// Messages over a platform channel, each sent in one write and received
-// whole.
+// Messages over a byte stream (a platform channel), each sent in one write.
 class MessageChannel {
  public:
-  // The longest message either side sends or accepts: far beyond any text a
-  // host's request can hold.
-  static const uint32_t kLongest = 1u << 28;
+  // The longest payload either side sends or accepts: 64 MiB, far beyond any
+  // text a host's request can hold or a plug-in's answer is meant to carry.
+  // A surrogate that announces a longer one is taken for a broken one.
+  static const uint32_t kLongest = 64u << 20;
 
-  explicit MessageChannel(platform::Channel &channel) : channel(channel) {}
+  explicit MessageChannel(platform::ByteStream &stream) : stream(stream) {}
   MessageChannel(const MessageChannel &) = delete;
   MessageChannel &operator=(const MessageChannel &) = delete;
 
   bool Send(SurrogateMessage kind, const std::string &payload);
   bool Send(SurrogateMessage kind, const char *bytes, size_t length);
-  // The next message; false when the channel broke, or brought a message of
-  // an unknown kind or longer than kLongest.
+  // The next message, its payload read into `payload`; false when the
+  // stream broke, or brought a head of an unknown kind or announcing more
+  // than kLongest bytes (then nothing was allocated for it).
   bool Receive(SurrogateMessage *kind, std::string *payload);
-  // Whether the last Receive failed on a malformed head, not a broken channel.
+  // Whether the last Receive failed on a malformed head, not a broken stream.
   bool Malformed() const { return malformed; }
 
  private:
-  bool Fill(size_t count);
-  platform::Channel &channel;
-  std::vector<char> buffer;
-  size_t start = 0, end = 0;
+  bool ReceiveExactly(char *bytes, size_t count);
+  platform::ByteStream &stream;
   bool malformed = false;
 };

@@ -358,15 +358,15 @@ void PluginDoctor::GoesToSurrogate(const std::string &program, unsigned machine,
                         PeImage::Bitness(machine) + ": a surrogate of the plug-in's bitness runs it");
 }
 
-void PluginDoctor::BroughtUpInSurrogate(BringUpOutcome outcome, uint32_t loaderError, const std::string &versionReply) {
-  switch (outcome) {
+void PluginDoctor::BroughtUpInSurrogate(const BringUpReport &report) {
+  switch (report.outcome) {
     case BringUpOutcome::kUp:
       Say("bring-up:      done in the surrogate (entries bound, load called, version reply accepted)");
       return;
     case BringUpOutcome::kNotLoaded: {
       Say("loading:       failed in the surrogate");
       LoaderError error;
-      error.code = loaderError;
+      error.code = report.loaderError;
       LoadingSide surrogate{"the surrogate", "program", surrogateMachine};
       for (const std::string &line : ExplainLoadFailure(pluginPath, error, surrogate)) Say("  " + line);
       surrogateVerdict = IsExistingFile(LoaderFileFor(pluginPath)) ? kLoaderRefused : kNoPluginFile;
@@ -377,7 +377,7 @@ void PluginDoctor::BroughtUpInSurrogate(BringUpOutcome outcome, uint32_t loaderE
       surrogateVerdict = kNoRequestEntry;
       return;
     case BringUpOutcome::kVersionRefused:
-      SayText("version reply", versionReply.data(), versionReply.size());
+      SayText("version reply", report.versionReply.data(), report.versionReply.size());
       Say(std::string("  refused: the reply does not begin with \"") + kProtocolToken +
           "\" (letter case aside); the surrogate frees the plug-in again");
       surrogateVerdict = kVersionRefused;
@@ -394,7 +394,8 @@ void PluginDoctor::SurrogateFailed(const SurrogateFailure &failure) {
       surrogateVerdict = kSurrogateFailed;
       return;
     case SurrogateFailure::kFaulted:
-      SayFault(failure.exception, failure.step, ", in the surrogate", failure.place, failure.sourceCommand);
+      SayFault(failure.fault.exception, failure.step, ", in the surrogate", failure.fault.place,
+               failure.fault.sourceCommand);
       Say("  the surrogate ends, only this call is replaced by nothing, and the next call starts a fresh one");
       return;
     case SurrogateFailure::kBroken:

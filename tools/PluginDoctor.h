@@ -57,7 +57,7 @@ class PluginDoctor : private PluginObserver {
   void UnloadCalled(int result) override;
   void Faulted(PluginStep step, const platform::GuardedFault &fault) override;
   void GoesToSurrogate(const std::string &program, unsigned machine, bool faultedHere) override;
-  void BroughtUpInSurrogate(BringUpOutcome outcome, uint32_t loaderError, const std::string &versionReply) override;
+  void BroughtUpInSurrogate(const BringUpReport &report) override;
   void SurrogateFailed(const SurrogateFailure &failure) override;
 
   // Where the examination is: what a request sent now is.

@@ -6,8 +6,9 @@
 // command line, and it takes nothing else: it brings the plug-in named in
 // the first message up as the library does (the same PluginModule, every
 // call guarded), relays each request's bytes to it and its answer's bytes
-// back, and at the library's unload unloads it and ends. It ends, too, when
-// the host process ends, and after a fault of the plug-in, which it reports.
+// back, and at the library's unload unloads it and ends. It ends at once,
+// too, when the host process ends, after a fault of the plug-in, which it
+// reports, and at any exception that nothing handles, on any thread.
 // Not meant to be started by hand.
 #include <windows.h>
 
@@ -19,45 +20,34 @@
 
 namespace {
 
-// What the surrogate learns of the plug-in's steps: whether its entries
-// were bound, its version reply, and a fault, in words, while the plug-in is
-// still loaded.
-class StepWatch : public PluginObserver {
- public:
-  explicit StepWatch(const PluginModule &plugin) : plugin(plugin) {}
+// The last word on an exception that nothing handled, on any thread (a
+// plug-in's own worker too): the surrogate ends at once, with the
+// exception's code. Never a debugger or an error dialog, which would wait
+// for a person while the library waits for this program.
+LONG WINAPI EndAtOnce(EXCEPTION_POINTERS *exception) {
+  const UINT code = exception && exception->ExceptionRecord ? exception->ExceptionRecord->ExceptionCode : 3;
+  ::TerminateProcess(::GetCurrentProcess(), code);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
 
-  void EntriesBound(const PluginModule &module) override {
-    bound = true;
-    requestBound = module.pfnRequest != nullptr;
-  }
-  void Answered(bool, BlockLength, size_t, const char *text, size_t length) override { reply.assign(text, length); }
-  void Faulted(PluginStep step, const platform::GuardedFault &fault) override {
-    faulted = true;
-    const std::string words = ExceptionWords(fault);
-    const std::string place = FaultPlace(fault, plugin.hModule);
-    const std::string command = SourceLineCommand(fault, plugin.hModule);
-    report = PayloadWriter()
-                 .U8(static_cast<unsigned>(step))
-                 .U32(fault.code)
-                 .Bytes(words.data(), words.size())
-                 .Bytes(place.data(), place.size())
-                 .Bytes(command.data(), command.size())
-                 .Payload();
-  }
-
-  const PluginModule &plugin;
-  bool bound = false;
-  bool requestBound = false;
-  bool faulted = false;
-  std::string reply;   // the last reply's text
-  std::string report;  // the kFaulted message's payload
-};
+// Sends the surrogate's last message, a fault of the plug-in that its guard
+// contained, and ends at once: the faulted plug-in's exit code does not run.
+void EndWithFault(MessageChannel &messages, const PluginModule &plugin) {
+  FaultReport report;
+  report.step = plugin.LastFaultStep();
+  report.code = plugin.LastFault().code;
+  report.exception = ExceptionWords(plugin.LastFault());
+  report.place = FaultPlace(plugin.LastFault(), plugin.hModule);
+  report.sourceCommand = SourceLineCommand(plugin.LastFault(), plugin.hModule);
+  messages.Send(SurrogateMessage::kFaulted, FaultPayload(report));
+  ::TerminateProcess(::GetCurrentProcess(), 3);
+}
 
 int Serve(MessageChannel &messages) {
   PluginModule plugin;
-  StepWatch watch(plugin);
-  PluginModule::SetObserver(&watch);
   for (;;) {
+    // Put back after every message: a plug-in may have set a filter of its own.
+    ::SetUnhandledExceptionFilter(EndAtOnce);
     SurrogateMessage kind;
     std::string payload;
     if (!messages.Receive(&kind, &payload)) return 0;  // the library has gone
@@ -68,36 +58,17 @@ int Serve(MessageChannel &messages) {
       case SurrogateMessage::kBringUp: {
         if (plugin.hModule) return 2;  // one plug-in, brought up once
         const BOOL up = plugin.Load(payload.c_str(), 0);
-        const DWORD loaderError = ::GetLastError();
-        if (watch.faulted) {
-          messages.Send(SurrogateMessage::kFaulted, watch.report);
-          return 3;
-        }
-        const BringUpOutcome outcome = up                   ? BringUpOutcome::kUp
-                                       : !watch.bound        ? BringUpOutcome::kNotLoaded
-                                       : !watch.requestBound ? BringUpOutcome::kNoRequestEntry
-                                                             : BringUpOutcome::kVersionRefused;
-        const std::string version = outcome == BringUpOutcome::kVersionRefused ? watch.reply : std::string();
-        PayloadWriter answer;
-        answer.U8(static_cast<unsigned>(outcome))
-            .U32(outcome == BringUpOutcome::kNotLoaded ? loaderError : 0)
-            .Bytes(version.data(), version.size());
-        if (!messages.Send(SurrogateMessage::kBroughtUp, answer.Payload()) || !up) return 0;
+        if (plugin.HasFaulted()) EndWithFault(messages, plugin);
+        if (!messages.Send(SurrogateMessage::kBroughtUp, BroughtUpPayload(plugin.LastBringUp())) || !up) return 0;
         break;
       }
       case SurrogateMessage::kRequest: {
         SurrogateAnswer answer;
-        plugin.Relay(payload.data(), payload.size(), &answer);
-        if (watch.faulted) {
-          messages.Send(SurrogateMessage::kFaulted, watch.report);
-          return 3;
+        if (!plugin.Relay(payload.data(), payload.size(), &answer)) {
+          if (!plugin.HasFaulted()) return 2;  // a request before any bring-up
+          EndWithFault(messages, plugin);
         }
-        PayloadWriter reply;
-        reply.U8(answer.answered ? 1 : 0)
-            .U32(static_cast<uint32_t>(answer.stated))
-            .U64(answer.blockSize)
-            .Bytes(answer.text.data(), answer.text.size());
-        if (!messages.Send(SurrogateMessage::kAnswer, reply.Payload())) return 0;
+        if (!messages.Send(SurrogateMessage::kAnswer, AnswerPayload(answer))) return 0;
         break;
       }
       case SurrogateMessage::kUnload:
@@ -116,6 +87,7 @@ int main() {
   // No dialog may wait for a person here: the library waits for this
   // program's answers.
   ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  ::SetUnhandledExceptionFilter(EndAtOnce);
   platform::Channel channel;
   if (!channel.ConnectToParent(::GetCommandLineA())) return 2;
   MessageChannel messages(channel);

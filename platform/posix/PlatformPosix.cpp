@@ -7,6 +7,7 @@
 #endif
 #include "platform/Platform.h"
 
+#include "platform/FloatingPointState.h"
 #include "platform/LeadBytes.h"
 
 #include <dirent.h>
@@ -148,6 +149,22 @@ BOOL FreeDynamicLibrary(HMODULE module) {
   return module && ::dlclose(module) == 0;
 }
 
+uint32_t GetLoaderError() {
+  return 0;
+}
+
+uint64_t GetFileStamp(const std::string &path) {
+  struct stat about;
+  if (::stat(path.c_str(), &about) != 0) return 0;
+  // Mixed field by field: a file put in its place, or written, differs.
+  const uint64_t fields[] = {static_cast<uint64_t>(about.st_dev), static_cast<uint64_t>(about.st_ino),
+                             static_cast<uint64_t>(about.st_size), static_cast<uint64_t>(about.st_mtim.tv_sec),
+                             static_cast<uint64_t>(about.st_mtim.tv_nsec)};
+  uint64_t stamp = 14695981039346656037ull;
+  for (uint64_t field : fields) stamp = (stamp ^ field) * 1099511628211ull;
+  return stamp ? stamp : 1;
+}
+
 void *GetLibraryProcAddress(HMODULE module, const char *name) {
   return ::dlsym(module, name);
 }
@@ -211,14 +228,18 @@ bool Channel::StartChild(const char *) { return false; }
 bool Channel::ConnectToParent(const char *) { return false; }
 bool Channel::Send(const void *, size_t) { return false; }
 size_t Channel::Receive(void *, size_t) { return 0; }
-void Channel::Close(bool) {}
-bool Channel::WaitForChild(unsigned long) { return true; }
+void Channel::Close(unsigned long) {}
+unsigned long Channel::ChildId() const { return 0; }
 bool Channel::ChildExitCode(unsigned long *) const { return false; }
+void AllowForeground(unsigned long) {}
 
 // Natively the call runs unguarded: AddressSanitizer and UBSan own the
-// signals here, and a fault must reach them to be reported where it is.
+// signals here, and a fault must reach them to be reported where it is. The
+// caller's floating-point control state is still its own afterwards.
 bool CallGuarded(void (*call)(void *context), void *context, GuardedFault *) {
+  const FloatingPointState saved;
   call(context);
+  saved.Restore();
   return true;
 }
 

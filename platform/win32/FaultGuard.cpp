@@ -3,6 +3,8 @@
 // a stack overflow once the frames that overflowed are gone.
 #include "platform/win32/FaultGuard.h"
 
+#include "platform/FloatingPointState.h"
+
 namespace platform {
 
 void RecordFault(const EXCEPTION_RECORD *record, const CONTEXT *context, GuardedFault *fault) {
@@ -99,35 +101,50 @@ static void PlaceStackGuard() {
 // is too little for that, and a thread that overflows inside it ends at once.
 static const ULONG kOverflowReserve = 32 * 1024;
 
+// Which threads have their overflow reserve: a flag in a TLS slot of this
+// module's own, given back when the module is freed. A host that loads and
+// frees the library again and again would otherwise run out of slots.
+class ThreadFlag {
+ public:
+  ThreadFlag() : slot(::TlsAlloc()) {}
+  ThreadFlag(const ThreadFlag &) = delete;
+  ThreadFlag &operator=(const ThreadFlag &) = delete;
+  ~ThreadFlag() {
+    if (slot != TLS_OUT_OF_INDEXES) ::TlsFree(slot);
+  }
+  // Sets the calling thread's flag; false when it was set already (or no
+  // slot could be had).
+  bool Set() {
+    if (slot == TLS_OUT_OF_INDEXES || ::TlsGetValue(slot)) return false;
+    ::TlsSetValue(slot, reinterpret_cast<void *>(1));
+    return true;
+  }
+
+ private:
+  DWORD slot;
+};
+
+static ThreadFlag reserved;
+
 // Once per thread: raises its stack guarantee to kOverflowReserve (a
 // guarantee is never lowered) and places a guard that keeps it, even on a
 // stack that was committed whole with one guard page at its very end
 // (Wine's).
 static void ReserveStackForOverflow() {
-  static const DWORD slot = ::TlsAlloc();
-  if (slot == TLS_OUT_OF_INDEXES || ::TlsGetValue(slot)) return;
-  ::TlsSetValue(slot, reinterpret_cast<void *>(1));
+  if (!reserved.Set()) return;
   StackGuaranteeFunction setGuarantee = SetStackGuarantee();
   ULONG guarantee = kOverflowReserve;
   if (setGuarantee && setGuarantee(&guarantee)) PlaceStackGuard();
 }
 
-// The floating-point control state a faulting call may leave changed (a
-// plug-in that unmasked an exception to raise it): the x87 control word and
-// the SSE control and status register.
-struct FloatingPointControl {
-  unsigned short x87;
-  unsigned int sse;
-};
-
 bool CallGuarded(void (*call)(void *context), void *context, GuardedFault *fault) {
   ReserveStackForOverflow();
-  FloatingPointControl saved;
-  __asm__ volatile("fnstcw %0\n\tstmxcsr %1" : "=m"(saved.x87), "=m"(saved.sse));
-  if (GuardedCall(call, context, fault)) return true;
-  // The caller's floating-point state back, without the exception the call
-  // left pending.
-  __asm__ volatile("fnclex\n\tfldcw %0\n\tldmxcsr %1" : : "m"(saved.x87), "m"(saved.sse));
+  const FloatingPointState saved;
+  if (GuardedCall(call, context, fault)) {
+    saved.Restore();
+    return true;
+  }
+  saved.RestoreAfterFault();
   if (fault->code == STATUS_STACK_OVERFLOW) PlaceStackGuard();
   return false;
 }

@@ -49,6 +49,27 @@ BOOL FreeDynamicLibrary(HMODULE module) {
   return ::FreeLibrary(module);
 }
 
+uint32_t GetLoaderError() {
+  return ::GetLastError();
+}
+
+uint64_t GetFileStamp(const std::string &path) {
+  HANDLE file = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  BY_HANDLE_FILE_INFORMATION about;
+  const BOOL known = ::GetFileInformationByHandle(file, &about);
+  ::CloseHandle(file);
+  if (!known) return 0;
+  // Mixed field by field: a file put in its place, or written, differs.
+  const DWORD fields[] = {about.dwVolumeSerialNumber, about.nFileIndexHigh,        about.nFileIndexLow,
+                          about.nFileSizeHigh,        about.nFileSizeLow,          about.ftLastWriteTime.dwHighDateTime,
+                          about.ftLastWriteTime.dwLowDateTime};
+  uint64_t stamp = 14695981039346656037ull;
+  for (DWORD field : fields) stamp = (stamp ^ field) * 1099511628211ull;
+  return stamp ? stamp : 1;
+}
+
 void *GetLibraryProcAddress(HMODULE module, const char *name) {
   return reinterpret_cast<void *>(::GetProcAddress(module, name));
 }
