@@ -11,7 +11,8 @@
 // 2. call_vs_direct_exchange: a request with 100 calls of the trivial plug-in
 //    against the same 100 exchanges made directly, per call. The direct
 //    exchanges are also made under the fault guard that the library puts
-//    around every call, and its cost is shown beside them.
+//    around every call, and with only the floating-point state kept that
+//    the guard keeps, and both costs are shown beside them.
 // 3. per_byte_1MB_vs_10KB: cost per byte at 1 MB against 10 KB, without calls
 //    and with one call per 100 bytes; the worse of the two counts.
 #pragma once
@@ -30,6 +31,7 @@ enum class Kind {
   Library,     // one request through the library's request entry
   LowerBound,  // the least work for the same request
   Direct,      // the workload's calls as direct plug-in exchanges
+  FloatingPointKept,  // the same, the caller's floating-point state kept around each call
   Guarded      // the same, each call of the plug-in under the fault guard
 };
 

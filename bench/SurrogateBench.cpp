@@ -65,10 +65,8 @@ int main(int argc, char **argv) {
     return 1;
   }
   PluginSurrogate surrogate;
-  BringUpOutcome outcome;
-  uint32_t loaderError;
-  std::string versionReply;
-  if (!surrogate.Start(program) || !surrogate.BringUp(plugin.c_str(), &outcome, &loaderError, &versionReply)) {
+  BringUpReport report;
+  if (!surrogate.Start(program) || !surrogate.BringUp(plugin.c_str(), &report)) {
     std::fprintf(stderr, "%s: no surrogate %s for %s\n", argv[0], program.c_str(), plugin.c_str());
     return 1;
   }
@@ -90,7 +88,7 @@ int main(int argc, char **argv) {
   for (int i = 0; i < starts; ++i) {
     PluginSurrogate fresh;
     const double start = bench::Seconds();
-    if (!fresh.Start(program) || !fresh.BringUp(plugin.c_str(), &outcome, &loaderError, &versionReply)) return 1;
+    if (!fresh.Start(program) || !fresh.BringUp(plugin.c_str(), &report)) return 1;
     Keep(bench::Seconds() - start, &startCost);
     fresh.Unload();
   }

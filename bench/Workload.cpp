@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/FloatingPointState.h"
+
 namespace bench {
 
 const char kPluginName[] = "nop";
@@ -138,7 +140,7 @@ DirectPlugin::~DirectPlugin() {
   if (module) platform::FreeDynamicLibrary(module);
 }
 
-size_t DirectPlugin::Exchange(size_t count, bool guarded) const {
+size_t DirectPlugin::Exchange(size_t count, Around around) const {
   size_t answered = 0;
   for (size_t i = 0; i < count; ++i) {
     std::string text(kExecuteHead);
@@ -149,10 +151,15 @@ size_t DirectPlugin::Exchange(size_t count, bool guarded) const {
     HGLOBAL block = BlockOf(text.data(), text.size());
     HGLOBAL reply = nullptr;
     platform::GuardedFault fault;
-    if (guarded)
+    if (around == Around::kFaultGuard) {
       platform::CallGuarded([&] { reply = request(block, &length); }, &fault);
-    else
+    } else if (around == Around::kFloatingPointState) {
+      const platform::FloatingPointState saved;
       reply = request(block, &length);
+      saved.Restore();
+    } else {
+      reply = request(block, &length);
+    }
     if (!reply) continue;
     std::string replyText(static_cast<const char *>(reply), static_cast<size_t>(length));
     Escape(replyText.data());

@@ -62,6 +62,13 @@ class HostLibrary {
   UnloadFunction unload = nullptr;
 };
 
+// What a direct exchange puts around each call of the request entry.
+enum class Around {
+  kNothing,
+  kFloatingPointState,  // the caller's floating-point state saved and put back
+  kFaultGuard,          // the fault guard, which keeps that state too, as the library calls it
+};
+
 // The trivial plug-in, loaded directly by its file beside the program.
 class DirectPlugin {
  public:
@@ -74,9 +81,8 @@ class DirectPlugin {
   // Sends `count` EXECUTE requests with the argument "1" as a caller that
   // talks to the plug-in itself would: build the text, copy it into a block,
   // call the request entry, copy the reply out and free its block. Returns
-  // how many replies came back. `guarded`: each call of the request entry
-  // runs under the fault guard, as the library calls it.
-  size_t Exchange(size_t count, bool guarded = false) const;
+  // how many replies came back; `around` each call of the request entry.
+  size_t Exchange(size_t count, Around around = Around::kNothing) const;
 
  private:
   HMODULE module = nullptr;
