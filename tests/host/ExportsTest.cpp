@@ -185,4 +185,22 @@ TEST_F(ExportsTest, LoadFreesItsBlockAndUnloadAlwaysSucceeds) {
   EXPECT_EQ(Send(RequestFor("again")).reply, OkReply("again"));
 }
 
+#ifdef _WIN32
+TEST_F(ExportsTest, TheLibraryCanBeLoadedAndFreedWithoutLimit) {
+  // More rounds than a process has TLS slots: nothing the library takes for
+  // itself when it is loaded may stay behind when it is freed. A copy of
+  // its own, so that each round really loads and frees it.
+  const std::string folder = LibraryUnderTest::Directory() + "reloaded\\";
+  ::CreateDirectoryA(folder.c_str(), nullptr);
+  for (const char *file : {"tovracaller.dll", "calc.dll"})
+    ASSERT_TRUE(::CopyFileA((LibraryUnderTest::Directory() + file).c_str(), (folder + file).c_str(), FALSE)) << file;
+  for (int round = 1; round <= 1200; ++round) {
+    LibraryUnderTest reloaded(folder + "tovracaller.dll");
+    ASSERT_TRUE(reloaded.IsLoaded()) << "round " << round;
+    ASSERT_EQ(reloaded.Expand("$tovra[calc,add,1,2]"), "3") << "round " << round;
+    reloaded.unload();
+  }
+}
+#endif
+
 }  // namespace

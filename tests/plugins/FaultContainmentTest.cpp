@@ -4,6 +4,7 @@
 #ifdef _WIN32
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -37,13 +38,22 @@ std::string Steps(const std::string &name) {
 class FaultContainmentTest : public FaultingPluginTest {};
 
 TEST_F(FaultContainmentTest, AFaultEndsOnlyItsOwnCallAndThePlugInGoesOnInASurrogate) {
-  std::vector<std::string> kinds = {"write", "read", "execute", "overflow", "overflow", "divide", "intoverflow",
-                                    "illegal", "privileged", "breakpoint", "float", "raise", "msvc"};
+  // Overflows in a row: after the first two even a guard that is never put
+  // back would still be caught, by the stack's own end.
+  std::vector<std::string> kinds = {"write",      "read",     "execute",    "overflow", "overflow", "overflow",
+                                    "overflow",   "divide",   "intoverflow", "illegal", "privileged", "breakpoint",
+                                    "float",      "x87",      "raise",      "msvc"};
 #ifdef _WIN64
   // A 32-bit GCC-built plug-in's C++ exception never leaves it: its runtime
   // ends the process when no frame of its own catches it.
   kinds.push_back("cxx");
 #endif
+  // The host's floating-point state, which no fault may change, and the
+  // guard page that each overflow is caught on, put back after each.
+  HostFloatingPoint host = HostFloatingPoint::Now();
+  EXPECT_EQ(host.tags, 0xFFFF);
+  EXPECT_EQ(library.Expand("$tovra[ok,0]"), "{0}");
+  const void *guard = StackGuardPage();
   for (size_t i = 0; i < kinds.size(); ++i) {
     const std::string &kind = kinds[i];
     SCOPED_TRACE(kind);
@@ -53,6 +63,10 @@ TEST_F(FaultContainmentTest, AFaultEndsOnlyItsOwnCallAndThePlugInGoesOnInASurrog
     ClearRecording();
     EXPECT_EQ(library.Expand("a$tovra[ok,1]b$tovra[" + name + "," + kind + "]c$tovra[" + name + ",again]d"),
               "a{1}bcok:againd");
+    EXPECT_EQ(HostFloatingPoint::Now(), host);
+    EXPECT_EQ(HostDividesByZero(), HUGE_VAL);
+    host = HostFloatingPoint::Now();  // with the division's own status flag
+    EXPECT_EQ(StackGuardPage(), guard);
     // Here: the bring-up, the version request and the call that faulted.
     EXPECT_EQ(Steps("faulty"), "load request request");
     library.unload();
@@ -62,35 +76,65 @@ TEST_F(FaultContainmentTest, AFaultEndsOnlyItsOwnCallAndThePlugInGoesOnInASurrog
   }
 }
 
+TEST_F(FaultContainmentTest, APlugInThatUnmasksFloatingPointExceptionsLeavesTheHostsOwn) {
+  // Its DllMain, load, version and request entries, then its unload entry
+  // and its detach: each unmasks division by zero and invalid operations.
+  const HostFloatingPoint host = HostFloatingPoint::Now();
+  EXPECT_EQ(library.Expand("$tovra[fpmask,x]$tovra[fpmask,y]"), "ok:xok:y");
+  EXPECT_EQ(HostFloatingPoint::Now(), host);
+  library.unload();
+  EXPECT_EQ(HostFloatingPoint::Now(), host);
+  EXPECT_EQ(HostDividesByZero(), HUGE_VAL);
+}
+
 TEST_F(FaultContainmentTest, APlugInThatHandlesItsOwnFaultsIsNotDisturbed) {
   EXPECT_EQ(library.Expand("$tovra[faulty,probe]|$tovra[faulty,catch]|$tovra[faulty,after]"),
             "probed|thrown inside the plug-in|ok:after");
 }
 
+// Makes the file of the plug-in `name` look written now.
+void Touch(const std::string &name) {
+  HANDLE file = ::CreateFileA(TestLibraryPath(name).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  ++now.dwLowDateTime;  // never the time it had
+  EXPECT_TRUE(::SetFileTime(file, nullptr, nullptr, &now));
+  ::CloseHandle(file);
+}
+
 TEST_F(FaultContainmentTest, AFaultDuringBringUpMeansThePlugInIsNotBroughtUp) {
   struct Case {
     const char *plugin;
-    const char *stepsAfterTwoCalls;  // then the host's unload, and one call more
+    const char *stepsAfterThreeCalls;  // then the host's unload, and one call more
     const char *stepsAtTheEnd;
+    size_t surrogates;  // started after the three calls; one more each after the unload and a new file
   };
   // After a fault the plug-in is brought up in a surrogate, where it faults
-  // again: nothing more of it happens here.
+  // again: nothing more of it happens here, and no surrogate is started for
+  // it again until the host's unload or a new file.
   const Case cases[] = {
       // The system's loader refuses a library whose DllMain faults; the
       // next call tries again, as for any library that does not load.
-      {"faultmain", "", ""},
-      {"faultload", "load unload", "load unload"},
-      {"faultversion", "load request unload", "load request unload"},
+      {"faultmain", "", "", 0},
+      {"faultload", "load unload", "load unload", 1},
+      {"faultversion", "load request unload", "load request unload", 1},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.plugin);
     ClearRecording();
     const std::string call = std::string("$tovra[") + c.plugin + ",x]";
-    EXPECT_EQ(library.Expand("a" + call + "b" + call + "c$tovra[ok,1]"), "abc{1}");
-    EXPECT_EQ(Steps(c.plugin), c.stepsAfterTwoCalls);
+    EXPECT_EQ(library.Expand("a" + call + "b" + call + "c" + call + "d$tovra[ok,1]"), "abcd{1}");
+    EXPECT_EQ(Steps(c.plugin), c.stepsAfterThreeCalls);
+    EXPECT_EQ(SurrogatesThatRecorded(c.plugin, "load").size(), c.surrogates);
     library.unload();
-    EXPECT_EQ(library.Expand(call), "");
+    EXPECT_EQ(library.Expand(call + call), "");
     EXPECT_EQ(Steps(c.plugin), c.stepsAtTheEnd);
+    EXPECT_EQ(SurrogatesThatRecorded(c.plugin, "load").size(), 2 * c.surrogates);
+    Touch(c.plugin);
+    EXPECT_EQ(library.Expand(call + call), "");
+    EXPECT_EQ(SurrogatesThatRecorded(c.plugin, "load").size(), 3 * c.surrogates);
   }
 }
 

@@ -3,8 +3,11 @@
 //                         itself: its own unhandled-exception filter, still
 //                         the one in place, must end it with 77; any other
 //                         exit code says which step went wrong
-//   fault_host keep EVENT has three plug-ins running in surrogates, sets the
+//   fault_host keep EVENT has three plug-ins running in surrogates, one of
+//                         them stuck in its detach from its process, sets the
 //                         named event and waits to be killed
+//   fault_host linger EVENT  waits until the named event is set, or two
+//                         minutes: a program that holds what it inherited
 #include <windows.h>
 
 #include <cstring>
@@ -33,7 +36,7 @@ static int KeepsSurrogates(LibraryUnderTest &library, const char *event) {
     library.Send(RequestFor(std::string("$tovra[") + name + ",write]"));  // from now on in a surrogate
     text += std::string("$tovra[") + name + ",x]";
   }
-  if (library.Send(RequestFor(text)) != OkReply("ok:xok:xok:x")) return 5;
+  if (library.Send(RequestFor(text + "$tovra[kept1,holdexit]")) != OkReply("ok:xok:xok:xok:holdexit")) return 5;
   HANDLE ready = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, event);
   if (!ready || !::SetEvent(ready)) return 6;
   ::Sleep(INFINITE);
@@ -41,6 +44,10 @@ static int KeepsSurrogates(LibraryUnderTest &library, const char *event) {
 }
 
 int main(int argc, char **argv) {
+  if (argc == 3 && std::strcmp(argv[1], "linger") == 0) {
+    HANDLE event = ::CreateEventA(nullptr, TRUE, FALSE, argv[2]);
+    return event && ::WaitForSingleObject(event, 120000) == WAIT_OBJECT_0 ? 0 : 8;
+  }
   ::SetUnhandledExceptionFilter(HostFilter);
   LibraryUnderTest library;
   if (!library.IsLoaded()) return 1;

@@ -6,11 +6,13 @@
 #ifdef _WIN32
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "FaultingPluginFixture.h"
 #include "support/ChildProcess.h"
+#include "support/ImportPatch.h"
 #include "support/LibraryUnderTest.h"
 #include "support/ProcessList.h"
 #include "support/TestLibraries.h"
@@ -35,12 +37,26 @@ std::vector<DWORD> Surrogates() {
   return ChildProcesses(::GetCurrentProcessId(), kSurrogate);
 }
 
+// Wine's crash debugger as a fresh prefix has it, while it lives: a process
+// whose exception nothing handles would wait in it for a person.
+class FreshCrashDebugger {
+ public:
+  FreshCrashDebugger() { SetCrashDebugger("winedbg --auto %ld %ld"); }
+  ~FreshCrashDebugger() { SetCrashDebugger("false"); }
+};
+
 class IsolationTest : public FaultingPluginTest {};
 
 TEST_F(IsolationTest, WhateverEndsASurrogateFailsOnlyItsCall) {
   // cxx too: in a 32-bit surrogate a GCC-built plug-in's escaping C++
-  // exception ends it through abort.
-  const char *kinds[] = {"exit", "abort", "fastfail", "write", "overflow", "raise", "cxx"};
+  // exception ends it through abort. threadfault: a fault on a thread of the
+  // plug-in's own, which no guard sees, ends the surrogate at once rather
+  // than in the crash debugger. handpipes: its pipe is held on by a program
+  // that outlives it, which must not hold the call.
+  const char *kinds[] = {"exit", "abort", "fastfail", "write", "overflow", "raise", "cxx", "threadfault", "handpipes"};
+  const FreshCrashDebugger debugger;
+  const std::string lingering = "tovra-test-linger-" + std::to_string(::GetCurrentProcessId());
+  ::SetEnvironmentVariableA("TOVRA_TEST_HOLD_EVENT", lingering.c_str());
   for (const char *kind : kinds) {
     SCOPED_TRACE(kind);
     const std::string name = IsolatedPlugin(library, std::string("ends_") + kind);
@@ -48,8 +64,15 @@ TEST_F(IsolationTest, WhateverEndsASurrogateFailsOnlyItsCall) {
     EXPECT_EQ(Surrogates().size(), 1u);
     EXPECT_EQ(library.Expand("a$tovra[" + name + "," + kind + "]b$tovra[" + name + ",z]c$tovra[ok,1]"),
               "abok:zc{1}");
+    if (std::strcmp(kind, "handpipes") == 0) {
+      HANDLE program = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, lingering.c_str());
+      EXPECT_TRUE(program != nullptr) << "the call waited until the program holding the pipe had ended";
+      if (program) ::SetEvent(program);  // it may end now
+      if (program) ::CloseHandle(program);
+    }
     library.unload();
   }
+  ::SetEnvironmentVariableA("TOVRA_TEST_HOLD_EVENT", nullptr);
 }
 
 TEST_F(IsolationTest, ASurrogateKilledFromOutsideFailsOnlyTheCallItServes) {
@@ -57,11 +80,13 @@ TEST_F(IsolationTest, ASurrogateKilledFromOutsideFailsOnlyTheCallItServes) {
   EXPECT_EQ(library.Expand("$tovra[" + name + ",x]"), "ok:x");
   // Killed while it waits: the next call finds it gone and leaves nothing,
   // and the one after goes to a fresh surrogate.
+  // Killed while it waits: the next call finds it gone and goes to a fresh
+  // one, which the call after keeps.
   std::vector<HANDLE> waiting = OpenToWait(Surrogates());
   ASSERT_EQ(waiting.size(), 1u);
   ::TerminateProcess(waiting[0], 1);
   EXPECT_TRUE(AllEnd(waiting, ChildProcess::kPatience));
-  EXPECT_EQ(library.Expand("a$tovra[" + name + ",y]b$tovra[" + name + ",y]"), "abok:y");
+  EXPECT_EQ(library.Expand("a$tovra[" + name + ",y]b$tovra[" + name + ",y]"), "aok:ybok:y");
 
   // Killed during a call: a thread ends the surrogate once the plug-in has
   // signalled that it holds the call.
@@ -106,8 +131,40 @@ TEST_F(IsolationTest, EachPlugInHasASurrogateOfItsOwnAndUnloadEndsThemAll) {
   EXPECT_EQ(library.Expand("$tovra[own5,exit]" + text), expected);
   std::vector<HANDLE> running = OpenToWait(Surrogates());
   EXPECT_EQ(running.size(), 20u);
+  ClearRecording();
   library.unload();
   EXPECT_TRUE(AllEnd(running, 0)) << "unload returned before every surrogate had ended";
+  EXPECT_EQ(SurrogatesThatRecorded("faulty", "unload").size(), 20u) << "a plug-in's unload entry ran in each";
+}
+
+// The library's calls into the system that let a process take the
+// foreground: the id of each.
+std::vector<DWORD> &ForegroundAllowed() {
+  static std::vector<DWORD> allowed;
+  return allowed;
+}
+BOOL WINAPI RecordForegroundAllowed(DWORD process) {
+  ForegroundAllowed().push_back(process);
+  return TRUE;
+}
+
+TEST_F(IsolationTest, APlugInInASurrogateIsAnsweredAsHereAndMayComeToTheFront) {
+  const std::string name = IsolatedPlugin(library, "front");
+  ForegroundAllowed().clear();
+  void *system = PatchImport(library.Module(), "user32.dll", "AllowSetForegroundWindow",
+                             reinterpret_cast<void *>(&RecordForegroundAllowed));
+  ASSERT_TRUE(system != nullptr);
+  // An answer that fills its block exactly, and a surrogate whose standard
+  // handles are none, or a console of its own (Wine gives it one), never
+  // the host's files or pipes.
+  const std::string answers = library.Expand("$tovra[" + name + ",noterm]|$tovra[" + name + ",stdhandles]");
+  EXPECT_EQ(answers.substr(0, 9), "ok:noterm");
+  EXPECT_EQ(answers.find("other"), std::string::npos) << answers;
+  PatchImport(library.Module(), "user32.dll", "AllowSetForegroundWindow", system);
+  const std::vector<DWORD> surrogates = Surrogates();
+  ASSERT_EQ(surrogates.size(), 1u);
+  // Before its bring-up and each request.
+  EXPECT_EQ(ForegroundAllowed(), std::vector<DWORD>(3, surrogates[0]));
 }
 
 TEST_F(IsolationTest, ASurrogateInheritsNothingButItsChannel) {
