@@ -3,7 +3,7 @@
 // request or its unload entry (FAULT_AT), or in an EXECUTE request, where the
 // call's first argument names the fault: write, read, execute, overflow,
 // divide, intoverflow, illegal, privileged, breakpoint, float, raise, msvc,
-// cxx; or ends its process: exit, abort, fastfail; or never returns: hold. What it is sent goes to the recorder. The kinds probe and catch fault and recover inside the plug-in, and
+// cxx, noreturn; or ends its process: exit, abort, fastfail; or never returns: hold. What it is sent goes to the recorder. The kinds probe and catch fault and recover inside the plug-in, and
 // any other argument is answered as "ok:" and the argument.
 #include <windows.h>
 
@@ -26,11 +26,22 @@
 #define FAULT_AT AT_REQUEST
 #endif
 
+// RaiseException never returns here; so declared, its call can end a function.
+extern "C" __declspec(dllimport) __attribute__((noreturn)) void WINAPI RaiseException(DWORD, DWORD, DWORD,
+                                                                                     const ULONG_PTR *);
+
 namespace {
 
 // Read at run time, so that the compiler cannot see the faults coming.
 volatile int zero = 0;
 volatile uintptr_t nowhere = 0;
+
+// Raises with a call that is the last instruction of this function: the
+// call's return address is the first byte of the next function, which this
+// plug-in places without padding (a 64-bit build puts a nop after the call).
+[[noreturn]] __attribute__((noinline)) void RaiseAtEnd() {
+  ::RaiseException(0xE0000002, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+}
 
 __attribute__((noinline)) int Recurse(int depth) {
   if (zero > 1) return depth;  // never: it keeps the compiler from calling the recursion endless
@@ -76,7 +87,8 @@ std::string Fault(const std::string &kind) {
     volatile int smallest = INT_MIN, minusOne = -1;
     return std::to_string(smallest / minusOne);
   }
-  if (kind == "illegal") __asm__ volatile("ud2");
+  if (kind == "illegal")
+    __asm__ volatile("ud2");  // the first instruction of its line: the fault's own address names it
   if (kind == "privileged") __asm__ volatile("hlt");
   if (kind == "breakpoint") __asm__ volatile("int3");
   if (kind == "float") return std::to_string(DivideFloatByZero());
@@ -87,6 +99,7 @@ std::string Fault(const std::string &kind) {
     ::RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 3, parameters);
   }
   if (kind == "cxx") Throw();
+  if (kind == "noreturn") RaiseAtEnd();
   // What no guard in the process can contain.
   if (kind == "exit") std::exit(5);
   if (kind == "abort") std::abort();
