@@ -3,7 +3,7 @@
 // request or its unload entry (FAULT_AT), or in an EXECUTE request, where the
 // call's first argument names the fault: write, read, execute, overflow,
 // divide, intoverflow, illegal, privileged, breakpoint, float, raise, msvc,
-// cxx, noreturn; or ends its process: exit, abort, fastfail; or never returns: hold. What it is sent goes to the recorder. The kinds probe and catch fault and recover inside the plug-in, and
+// cxx, noreturn, stackcall (32-bit); or ends its process: exit, abort, fastfail; or never returns: hold. What it is sent goes to the recorder. The kinds probe and catch fault and recover inside the plug-in, and
 // any other argument is answered as "ok:" and the argument.
 #include <windows.h>
 
@@ -93,6 +93,13 @@ std::string Fault(const std::string &kind) {
   if (kind == "breakpoint") __asm__ volatile("int3");
   if (kind == "float") return std::to_string(DivideFloatByZero());
   if (kind == "raise") ::RaiseException(0xE0000001, 0, 0, nullptr);
+#ifndef _WIN64
+  // Through a pointer on the stack, with a call of four bytes (FF 54 24 10).
+  if (kind == "stackcall")
+    __asm__ volatile("pushl %0; pushl $0; pushl $0; pushl $0; pushl $0xE0000003; call *16(%%esp)"
+                     :
+                     : "r"(&::RaiseException));
+#endif
   if (kind == "msvc") {
     // What an MSVC-built plug-in's throw raises.
     ULONG_PTR parameters[3] = {0x19930520, 0, 0};

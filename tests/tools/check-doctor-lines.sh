@@ -4,9 +4,10 @@
 # that it names the line of FaultingPlugin.cpp that faulted or made the call
 # that did: faults in the plug-in's own code (one at the start of its line,
 # which a step back would miss), a call to where no code is, an exception
-# raised through the system, and one raised by a call that ends its
-# function, whose return address is the next function's first byte. The
-# plug-in is moved from its base when loaded.
+# raised through the system, one raised by a call that ends its function,
+# whose return address is the next function's first byte, and (32-bit) one
+# raised through a pointer on the stack. The plug-in is moved from its base
+# when loaded.
 #   check-doctor-lines.sh SOURCE_DIR BIN_DIR 32|64 LOADER
 set -u
 usage="usage: check-doctor-lines.sh SOURCE_DIR BIN_DIR 32|64 LOADER"
@@ -22,6 +23,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # A fault's kind, and the text of the line its command must name.
 rows=('write|kind == "write"' 'illegal|volatile("ud2")' 'execute|kind == "execute"' 'raise|kind == "raise"'
       'noreturn|RaiseException(0xE0000002')
+[ "$bits" = 32 ] && rows+=('stackcall|call *16(%%esp)')
 for row in "${rows[@]}"; do
   kind=${row%%|*}
   line=$(grep -nF -- "${row#*|}" "$source" | cut -d: -f1)
