@@ -34,17 +34,25 @@ std::string ModulePlace(const void *address) {
   return FileName(platform::GetModuleFilePath(module)) + "+" + Hex(offset);
 }
 
+// The length of an indirect call (FF /2) from its ModRM byte on: a register,
+// or memory with an index byte (SIB) and an 8- or 32-bit displacement as
+// the two bytes ask.
+int IndirectCallLength(const unsigned char *call) {
+  const unsigned mod = call[1] >> 6, rm = call[1] & 7;
+  if (mod == 3) return 2;
+  const int sib = rm == 4;
+  const bool disp32 = mod == 2 || (mod == 0 && (rm == 5 || (sib && (call[2] & 7) == 5)));
+  return 2 + sib + (mod == 1 ? 1 : disp32 ? 4 : 0);
+}
+
 // Whether the code just before `address` is a call instruction, so that
 // `address` is where that call returns to: a relative call (E8), or an
 // indirect one (FF /2) through a register or memory.
 bool FollowsCall(const unsigned char *address) {
   if (address[-5] == 0xE8) return true;
-  for (int length : {2, 3, 6, 7}) {
+  for (int length = 2; length <= 7; ++length) {
     const unsigned char *call = address - length;
-    if (call[0] != 0xFF || (call[1] & 0x38) != 0x10) continue;
-    const unsigned mod = call[1] >> 6, rm = call[1] & 7;
-    const int expected = mod == 3 ? 2 : mod == 1 ? 3 + (rm == 4) : mod == 2 ? 6 + (rm == 4) : rm == 5 ? 6 : 2 + (rm == 4);
-    if (expected == length) return true;
+    if (call[0] == 0xFF && (call[1] & 0x38) == 0x10 && IndirectCallLength(call) == length) return true;
   }
   return false;
 }

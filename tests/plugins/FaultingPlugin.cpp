@@ -3,11 +3,12 @@
 // request or its unload entry (FAULT_AT), or in an EXECUTE request, where the
 // call's first argument names the fault: write, read, execute, overflow,
 // divide, intoverflow, illegal, privileged, breakpoint, float, x87 (with
-// values left on the x87 stack), raise, msvc, cxx, threadfault (on a thread
-// of its own, which the call waits for); or ends its process: exit, abort,
-// fastfail, handpipes (after handing every handle of its process to a
-// program that outlives it: tests/plugins/FaultHost.cpp's "linger"); or never
-// returns: hold. The kinds probe and catch fault and recover inside the
+// values left on the x87 stack), raise, msvc, cxx, noreturn (raised by a call
+// that ends its function), stackcall (32-bit: raised through a pointer on the
+// stack), threadfault (on a thread of its own, which the call waits for); or
+// ends its process: exit, abort, fastfail, handpipes (after handing every
+// handle of its process to a program that outlives it: FaultHost.cpp's
+// "linger"); or never returns: hold. The kinds probe and catch fault and recover inside the
 // plug-in; holdexit makes its detach from the process never return; noterm
 // answers in a block that its text fills exactly; stdhandles answers which
 // standard handles its process has. Built with UNMASK_FP, it unmasks the
@@ -39,11 +40,22 @@
 #define UNMASK_FP 0
 #endif
 
+// RaiseException never returns here; so declared, its call can end a function.
+extern "C" __declspec(dllimport) __attribute__((noreturn)) void WINAPI RaiseException(DWORD, DWORD, DWORD,
+                                                                                     const ULONG_PTR *);
+
 namespace {
 
 // Read at run time, so that the compiler cannot see the faults coming.
 volatile int zero = 0;
 volatile uintptr_t nowhere = 0;
+
+// Raises with a call that is the last instruction of this function: the
+// call's return address is the first byte of the next function, which this
+// plug-in places without padding (a 64-bit build puts a nop after the call).
+[[noreturn]] __attribute__((noinline)) void RaiseAtEnd() {
+  ::RaiseException(0xE0000002, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+}
 
 __attribute__((noinline)) int Recurse(int depth) {
   if (zero > 1) return depth;  // never: it keeps the compiler from calling the recursion endless
@@ -134,7 +146,8 @@ std::string Fault(const std::string &kind) {
     volatile int smallest = INT_MIN, minusOne = -1;
     return std::to_string(smallest / minusOne);
   }
-  if (kind == "illegal") __asm__ volatile("ud2");
+  if (kind == "illegal")
+    __asm__ volatile("ud2");  // the first instruction of its line: the fault's own address names it
   if (kind == "privileged") __asm__ volatile("hlt");
   if (kind == "breakpoint") __asm__ volatile("int3");
   if (kind == "float") return std::to_string(DivideFloatByZero());
@@ -144,12 +157,20 @@ std::string Fault(const std::string &kind) {
     ::WaitForSingleObject(thread, INFINITE);
   }
   if (kind == "raise") ::RaiseException(0xE0000001, 0, 0, nullptr);
+#ifndef _WIN64
+  // Through a pointer on the stack, with a call of four bytes (FF 54 24 10).
+  if (kind == "stackcall")
+    __asm__ volatile("pushl %0; pushl $0; pushl $0; pushl $0; pushl $0xE0000003; call *16(%%esp)"
+                     :
+                     : "r"(&::RaiseException));
+#endif
   if (kind == "msvc") {
     // What an MSVC-built plug-in's throw raises.
     ULONG_PTR parameters[3] = {0x19930520, 0, 0};
     ::RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 3, parameters);
   }
   if (kind == "cxx") Throw();
+  if (kind == "noreturn") RaiseAtEnd();
   // What no guard in the process can contain.
   if (kind == "exit") std::exit(5);
   if (kind == "abort") std::abort();

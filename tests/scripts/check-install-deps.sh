@@ -17,7 +17,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # The stand-ins. $FAKE_APT holds the scenario: `missing` (packages not
 # installed), `updates` (one "EXIT|OUTPUT" line per apt-get update, used up
-# in turn; none left means success), `madison` (apt-cache madison lines),
+# in turn: each must be used, and no update run beyond them), `madison` (apt-cache madison lines),
 # and FAKE_SOLVED_AT, the libwine version at which wine32:i386 installs.
 cat >"$work/bin/apt-get" <<'FAKE'
 #!/usr/bin/env bash
@@ -65,6 +65,8 @@ amd64=' | http://mirror bookworm/main amd64 Packages'
 i386=' | http://mirror bookworm/main i386 Packages'
 madison_split="libwine | 8.0-5$amd64\nlibwine | 8.0-4$amd64\nlibwine:i386 | 8.0-4$i386\nlibwine:i386 | 8.0-3$i386"
 madison_apart="libwine | 8.0-5$amd64\nlibwine:i386 | 8.0-3$i386"
+# Two versions common to both, 8.0-9 and 8.0-10: the newer, as versions compare.
+madison_two="libwine | 8.0-11$amd64\nlibwine | 8.0-10$amd64\nlibwine | 8.0-9$amd64\nlibwine:i386 | 8.0-10$i386\nlibwine:i386 | 8.0-9$i386"
 partial='100|W: Failed to fetch http://mirror/i386/Packages  Hash Sum mismatch\nE: Some index files failed to download.'
 
 # One scenario a line, its fields between ";": name; missing before; the
@@ -73,15 +75,18 @@ partial='100|W: Failed to fetch http://mirror/i386/Packages  Hash Sum mismatch\n
 # must be printed.
 scenarios=(
   "nothing to do;;;;;0;;no;install-deps: everything is installed"
-  "a failed update is tried again;cmake;100|E: Could not connect+0|;;;0;;no;apt-get update failed (attempt 1 of 3)"
+  "a failed update, and one that succeeds with an E: line, are tried again;cmake;100|E: Could not connect+0|E: Some index files failed to download.+0|;;;0;;no;apt-get update failed (attempt 2 of 3)"
   "indexes that keep failing are used as they are;cmake;$partial+$partial+$partial;;;0;;no;going on with those that were"
-  "wine32 is installed at a version both architectures offer;wine32:i386 cmake;;$madison_split;8.0-4;0;;no;common versions: libwine=8.0-4 libwine:i386=8.0-4"
-  "without a common version the rest is installed and the reason noted;wine32:i386 cmake;;$madison_apart;;0;wine32:i386;yes;WARNING: the 32-bit Wine (wine32:i386) could not be installed"
+  "wine32 is installed at a version both architectures offer;wine32:i386 cmake;0|;$madison_split;8.0-4;0;;no;common versions: libwine=8.0-4 libwine:i386=8.0-4"
+  "the newest of two common versions is chosen;wine32:i386;0|;$madison_two;8.0-10;0;;no;common versions: libwine=8.0-10 libwine:i386=8.0-10"
+  "without a common version the rest is installed and the reason noted;wine32:i386 cmake;0|;$madison_apart;;0;wine32:i386;yes;WARNING: the 32-bit Wine (wine32:i386) could not be installed"
 )
 for scenario in "${scenarios[@]}"; do
   IFS=';' read -r name missing updates madison solved code after note printed <<<"$scenario"
   export FAKE_APT=$work/$(tr ' ' - <<<"$name")
   mkdir -p "$FAKE_APT"
+  : >"$FAKE_APT/log"
+  before=$failures
   tr ' ' '\n' <<<"$missing" | grep . >"$FAKE_APT/missing"
   tr '+' '\n' <<<"$updates" | grep . >"$FAKE_APT/updates"
   printf '%b\n' "$madison" >"$FAKE_APT/madison"
@@ -90,6 +95,8 @@ for scenario in "${scenarios[@]}"; do
            "$source_dir/scripts/install-deps" 2>&1)
   status=$?
   left=$(paste -sd' ' "$FAKE_APT/missing")
+  ran=$(grep -c '^apt-get update' "$FAKE_APT/log")
+  [ "$ran" = "$(grep -c . <<<"${updates//+/$'\n'}")" ] || fail "$name: apt-get update ran $ran times, not as often as scripted"
   [ "$status" = "$code" ] || fail "$name: exit $status, not $code"
   grep -qF -- "$printed" <<<"$output" || fail "$name: it does not print \"$printed\""
   [ "$left" = "$after" ] || fail "$name: still missing \"$left\", not \"$after\""
@@ -98,7 +105,7 @@ for scenario in "${scenarios[@]}"; do
   elif [ -e "$FAKE_APT/note" ]; then
     fail "$name: the note is left although wine32 is installed"
   fi
-  [ "$failures" -eq 0 ] || { echo "--- $name printed:"; echo "$output"; echo "--- and ran:"; cat "$FAKE_APT/log"; }
+  [ "$failures" -eq "$before" ] || { echo "--- $name printed:"; echo "$output"; echo "--- and ran:"; cat "$FAKE_APT/log"; }
 done
 
 if [ "$failures" -ne 0 ]; then
