@@ -78,7 +78,9 @@ TEST_F(FaultContainmentTest, AFaultEndsOnlyItsOwnCallAndThePlugInGoesOnInASurrog
 
 TEST_F(FaultContainmentTest, APlugInThatUnmasksFloatingPointExceptionsLeavesTheHostsOwn) {
   // Its DllMain, load, version and request entries, then its unload entry
-  // and its detach: each unmasks division by zero and invalid operations.
+  // and its detach: each unmasks division by zero and invalid operations,
+  // while the host's own flag of one is set.
+  HostSetsAnX87Flag();
   const HostFloatingPoint host = HostFloatingPoint::Now();
   EXPECT_EQ(library.Expand("$tovra[fpmask,x]$tovra[fpmask,y]"), "ok:xok:y");
   EXPECT_EQ(HostFloatingPoint::Now(), host);

@@ -91,6 +91,12 @@ inline double HostDividesByZero() {
   return 1.0 / zero;
 }
 
+// Leaves the host's x87 invalid-operation flag set, as any masked 0 / 0 of
+// its own does: a plug-in that unmasks the exception then leaves it pending.
+inline void HostSetsAnX87Flag() {
+  __asm__ volatile("fldz\n\tfldz\n\tfdivp\n\tfstp %%st(0)" ::: "memory");
+}
+
 // The guard pages nearest below this frame on this thread's stack: where a
 // stack overflow is next caught. Null when there are none.
 inline const void *StackGuardPage() {
