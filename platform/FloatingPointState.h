@@ -1,6 +1,6 @@
-// The calling thread's floating-point control state: the x87 environment
-// (control word, status word, an empty register stack) and the SSE control
-// and status register. Code that is not ours may change
+// The calling thread's floating-point control state: the x87 control word
+// and status word (its own exception flags), and the SSE control and status
+// register. Code that is not ours may change
 // both (runtimes of other compilers unmask exceptions when they load or run,
 // and the host's own 1.0 / 0.0 would then fault), so the caller's state is
 // saved before such code runs and put back once it has returned.
@@ -10,27 +10,58 @@
 //   saved.Restore();                      // or RestoreAfterFault()
 #pragma once
 
+#include <cstring>
+
 namespace platform {
 
 class FloatingPointState {
  public:
 #if defined(__i386__) || defined(__x86_64__)
-  // The x87 environment is saved whole: its control word, and its status
-  // word with the caller's own exception flags. Saving it masks every x87
-  // exception, so the control word is put back at once.
-  FloatingPointState() { __asm__ volatile("fnstenv %0\n\tfldcw %0\n\tstmxcsr %1" : "=m"(x87), "=m"(sse)); }
-  // An exception the foreign code left pending (one it unmasked while its
-  // flag was set) is cleared first, without waiting for it: it would fault
-  // at the next x87 instruction that waits, the loading of the environment
-  // or the caller's own.
-  void Restore() const { __asm__ volatile("fnclex\n\tfldenv %0\n\tldmxcsr %1" : : "m"(x87), "m"(sse)); }
+  FloatingPointState() { Read(&control, &status, &sse); }
+  // Puts back whatever the foreign code changed. The usual case, nothing
+  // changed, costs three reads; the x87 unit's state is loaded whole only
+  // when its control word or status changed.
+  void Restore() const {
+    unsigned short nowControl, nowStatus;
+    unsigned int nowSse;
+    Read(&nowControl, &nowStatus, &nowSse);
+    if (nowControl != control || ((nowStatus ^ status) & kKeptStatus)) Reload(false);
+    if (nowSse != sse) __asm__ volatile("ldmxcsr %0" : : "m"(sse));
+  }
   // After a fault the x87 registers may still hold the faulting code's
-  // values: the unit is reset (its stack emptied) before the caller's
-  // environment goes back.
-  void RestoreAfterFault() const { __asm__ volatile("fninit\n\tfldenv %0\n\tldmxcsr %1" : : "m"(x87), "m"(sse)); }
+  // values: the unit is reset (its stack emptied) before the caller's state
+  // goes back.
+  void RestoreAfterFault() const {
+    Reload(true);
+    __asm__ volatile("ldmxcsr %0" : : "m"(sse));
+  }
 
  private:
-  unsigned char x87[28];  // the environment's 32-bit layout, in 32- and 64-bit code alike
+  // Of the x87 status word: the exception flags, the stack fault and error
+  // summary bits, and the stack's top.
+  static const unsigned short kKeptStatus = 0x38FF;
+
+  static void Read(unsigned short *x87Control, unsigned short *x87Status, unsigned int *mxcsr) {
+    __asm__ volatile("fnstcw %0\n\tfnstsw %1\n\tstmxcsr %2" : "=m"(*x87Control), "=m"(*x87Status), "=m"(*mxcsr));
+  }
+  // Loads the caller's control word and status word back, its register
+  // stack empty, as the calling convention has it at a call. Storing the
+  // environment first masks every exception without waiting: one that the
+  // foreign code left pending (unmasked while its flag was set) would
+  // otherwise fault at the next x87 instruction that waits, the loading
+  // itself or the caller's own.
+  __attribute__((noinline, cold)) void Reload(bool reset) const {
+    unsigned char environment[28];  // the 32-bit layout, in 32- and 64-bit code alike
+    if (reset) __asm__ volatile("fninit");
+    __asm__ volatile("fnstenv %0" : "=m"(environment));
+    const unsigned short empty = 0xFFFF;
+    std::memcpy(environment, &control, 2);
+    std::memcpy(environment + 4, &status, 2);
+    std::memcpy(environment + 8, &empty, 2);
+    __asm__ volatile("fldenv %0" : : "m"(environment));
+  }
+
+  unsigned short control, status;
   unsigned int sse;
 #else
   void Restore() const {}
