@@ -1,6 +1,7 @@
 #include "plugin/SurrogateMessages.h"
 
 #include <algorithm>
+#include <cstring>
 
 PayloadWriter &PayloadWriter::U8(unsigned value) {
   payload += static_cast<char>(value & 0xFF);
@@ -89,10 +90,25 @@ bool MessageChannel::Send(SurrogateMessage kind, const char *bytes, size_t lengt
 
 bool MessageChannel::ReceiveExactly(char *bytes, size_t count) {
   while (count > 0) {
-    const size_t received = stream.Receive(bytes, count);
-    if (received == 0 || received > count) return false;
-    bytes += received;
-    count -= received;
+    if (aheadStart == aheadEnd) {
+      aheadStart = aheadEnd = 0;
+      const bool direct = count >= sizeof ahead;
+      char *into = direct ? bytes : ahead;
+      const size_t capacity = direct ? count : sizeof ahead;
+      const size_t received = stream.Receive(into, capacity);
+      if (received == 0 || received > capacity) return false;
+      if (direct) {
+        bytes += received;
+        count -= received;
+        continue;
+      }
+      aheadEnd = received;
+    }
+    const size_t taken = std::min(count, aheadEnd - aheadStart);
+    std::memcpy(bytes, ahead + aheadStart, taken);
+    aheadStart += taken;
+    bytes += taken;
+    count -= taken;
   }
   return true;
 }

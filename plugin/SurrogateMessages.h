@@ -123,7 +123,8 @@ class PayloadReader {
   bool good = true;
 };
 
-// Messages over a byte stream (a platform channel), each sent in one write.
+// Messages over a byte stream (a platform channel), each sent in one write
+// and, when it is small, received in one read.
 class MessageChannel {
  public:
   // The longest payload either side sends or accepts: 64 MiB, far beyond any
@@ -148,4 +149,8 @@ class MessageChannel {
   bool ReceiveExactly(char *bytes, size_t count);
   platform::ByteStream &stream;
   bool malformed = false;
+  // What a read brought beyond what was asked: small messages come through
+  // here, larger payloads are read straight into their place.
+  char ahead[4096];
+  size_t aheadStart = 0, aheadEnd = 0;
 };
