@@ -47,9 +47,12 @@ tovra_native_windows() {
   if tovra_runs_32bit && tovra_has_wine32; then echo win32; else echo win64; fi
 }
 
+# Every prefix is a 64-bit one, with its 32-bit half where 32-bit programs
+# run: the 32-bit build's programs run there as a 32-bit host runs on 64-bit
+# Windows, and start 64-bit surrogates as well.
 tovra_wine_env() {  # ARCH PREFIX
   case "$1" in
-    win32) export WINEARCH=win32 TOVRA_WINE=/usr/lib/wine/wine ;;
+    win32) export WINEARCH=win64 TOVRA_WINE=/usr/lib/wine/wine ;;
     win64) export WINEARCH=win64 TOVRA_WINE=/usr/lib/wine/wine64 ;;
     *) echo "tovra_wine_env: unknown Windows target $1" >&2; return 2 ;;
   esac
