@@ -43,7 +43,7 @@ tovra_wine32_missing() {
   fi
 }
 
-# The Windows build this machine runs without emulation.
+# The Windows build this machine runs itself, without the VM.
 tovra_native_windows() {
   if tovra_runs_32bit && tovra_has_wine32; then echo win32; else echo win64; fi
 }
