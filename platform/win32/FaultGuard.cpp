@@ -68,10 +68,9 @@ static StackGuaranteeFunction SetStackGuarantee() {
 // thread has no guard left, so that a second overflow would end the process
 // at once. Low in the stack, the guard is touched only by a stack about to
 // overflow: calls that grow the stack never fault on it (a guard just below
-// the frame would make every page the stack grows into a fault, which
-// emulators of 32-bit code cannot deliver). Where the stack is not committed
-// that far down (Windows grows it behind its own guard, which keeps the
-// guarantee), there is nothing to do.
+// the frame would make every page the stack grows into a fault). Where the
+// stack is not committed that far down (Windows grows it behind its own
+// guard, which keeps the guarantee), there is nothing to do.
 static void PlaceStackGuard() {
   volatile char here = 0;
   MEMORY_BASIC_INFORMATION stack;
