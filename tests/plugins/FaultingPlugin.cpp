@@ -106,12 +106,11 @@ DWORD WINAPI WriteNowhere(void *) {
   return 0;
 }
 
-// Marks every handle of this process inheritable and starts a program that
-// inherits them all and waits until its host sets the event named in
-// TOVRA_TEST_HOLD_EVENT, or two minutes.
+// Makes the event named in TOVRA_TEST_HOLD_EVENT, marks every handle of this
+// process inheritable (the event's too, so it lives as long as the program)
+// and starts a program that inherits them all and waits until its host sets
+// the event, or two minutes.
 void HandEveryHandleToAChild() {
-  for (uintptr_t value = 4; value < 0x2000; value += 4)
-    ::SetHandleInformation(reinterpret_cast<HANDLE>(value), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
   char event[128], path[MAX_PATH];
   const DWORD length = ::GetEnvironmentVariableA("TOVRA_TEST_HOLD_EVENT", event, sizeof event);
   HMODULE self = nullptr;
@@ -119,6 +118,9 @@ void HandEveryHandleToAChild() {
                        reinterpret_cast<const char *>(&HandEveryHandleToAChild), &self);
   const DWORD pathLength = ::GetModuleFileNameA(self, path, sizeof path);
   if (length == 0 || length >= sizeof event || pathLength == 0 || pathLength >= sizeof path) return;
+  if (!::CreateEventA(nullptr, TRUE, FALSE, event)) return;
+  for (uintptr_t value = 4; value < 0x2000; value += 4)
+    ::SetHandleInformation(reinterpret_cast<HANDLE>(value), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
   std::string command = path;
   command = "\"" + command.substr(0, command.rfind('\\') + 1) + "fault_host.exe\" linger " + event;
   STARTUPINFOA startup = {};
