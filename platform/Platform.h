@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <type_traits>
 
@@ -71,6 +72,14 @@ uint32_t GetLoaderError();
 // it) is replaced or written: made of its identity, size and time of last
 // writing. 0 when there is no such file.
 uint64_t GetFileStamp(const std::string &path);
+// The stamp of a file's fields, as each system's GetFileStamp reads them:
+// mixed field by field, so that a file put in its place, or written,
+// differs. Never 0.
+inline uint64_t FileStampOf(std::initializer_list<uint64_t> fields) {
+  uint64_t stamp = 14695981039346656037ull;
+  for (uint64_t field : fields) stamp = (stamp ^ field) * 1099511628211ull;
+  return stamp ? stamp : 1;
+}
 void *GetLibraryProcAddress(HMODULE module, const char *name);
 // The whole path of a loaded module's file, however long; empty on failure.
 std::string GetModuleFilePath(HMODULE module);

@@ -156,13 +156,9 @@ uint32_t GetLoaderError() {
 uint64_t GetFileStamp(const std::string &path) {
   struct stat about;
   if (::stat(path.c_str(), &about) != 0) return 0;
-  // Mixed field by field: a file put in its place, or written, differs.
-  const uint64_t fields[] = {static_cast<uint64_t>(about.st_dev), static_cast<uint64_t>(about.st_ino),
-                             static_cast<uint64_t>(about.st_size), static_cast<uint64_t>(about.st_mtim.tv_sec),
-                             static_cast<uint64_t>(about.st_mtim.tv_nsec)};
-  uint64_t stamp = 14695981039346656037ull;
-  for (uint64_t field : fields) stamp = (stamp ^ field) * 1099511628211ull;
-  return stamp ? stamp : 1;
+  return FileStampOf({static_cast<uint64_t>(about.st_dev), static_cast<uint64_t>(about.st_ino),
+                      static_cast<uint64_t>(about.st_size), static_cast<uint64_t>(about.st_mtim.tv_sec),
+                      static_cast<uint64_t>(about.st_mtim.tv_nsec)});
 }
 
 void *GetLibraryProcAddress(HMODULE module, const char *name) {

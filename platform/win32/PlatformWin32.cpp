@@ -61,13 +61,8 @@ uint64_t GetFileStamp(const std::string &path) {
   const BOOL known = ::GetFileInformationByHandle(file, &about);
   ::CloseHandle(file);
   if (!known) return 0;
-  // Mixed field by field: a file put in its place, or written, differs.
-  const DWORD fields[] = {about.dwVolumeSerialNumber, about.nFileIndexHigh,        about.nFileIndexLow,
-                          about.nFileSizeHigh,        about.nFileSizeLow,          about.ftLastWriteTime.dwHighDateTime,
-                          about.ftLastWriteTime.dwLowDateTime};
-  uint64_t stamp = 14695981039346656037ull;
-  for (DWORD field : fields) stamp = (stamp ^ field) * 1099511628211ull;
-  return stamp ? stamp : 1;
+  return FileStampOf({about.dwVolumeSerialNumber, about.nFileIndexHigh, about.nFileIndexLow, about.nFileSizeHigh,
+                      about.nFileSizeLow, about.ftLastWriteTime.dwHighDateTime, about.ftLastWriteTime.dwLowDateTime});
 }
 
 void *GetLibraryProcAddress(HMODULE module, const char *name) {
