@@ -313,7 +313,7 @@ void Channel::Close(unsigned long patience) {
 }
 
 unsigned long Channel::ChildId() const {
-  return child ? childId : 0;
+  return childId;
 }
 
 bool Channel::ChildExitCode(unsigned long *code) const {
