@@ -8,13 +8,14 @@
 // stack), threadfault (on a thread of its own, which the call waits for); or
 // ends its process: exit, abort, fastfail, handpipes (after handing every
 // handle of its process to a program that outlives it: FaultHost.cpp's
-// "linger"); or never returns: hold. The kinds probe and catch fault and recover inside the
-// plug-in; holdexit makes its detach from the process never return; noterm
-// answers in a block that its text fills exactly; stdhandles answers which
-// standard handles its process has. Built with UNMASK_FP, it unmasks the
-// floating-point exceptions in DllMain, in load, in unload and in each
-// request, as runtimes of other compilers do. What it is sent goes to the
-// recorder; any other argument is answered as "ok:" and the argument.
+// "linger"); or never returns: hold. The kinds probe and catch fault and
+// recover inside the plug-in; holdexit makes its detach from the process
+// never return; noterm answers in a block that its text fills exactly;
+// stdhandles answers which standard handles its process has. Built with
+// UNMASK_FP, it unmasks the floating-point exceptions in DllMain, in load,
+// in unload and in each request, as runtimes of other compilers do. What it
+// is sent goes to the recorder; any other argument is answered as "ok:" and
+// the argument.
 #include <windows.h>
 
 #include <climits>

@@ -78,8 +78,6 @@ TEST_F(IsolationTest, WhateverEndsASurrogateFailsOnlyItsCall) {
 TEST_F(IsolationTest, ASurrogateKilledFromOutsideFailsOnlyTheCallItServes) {
   const std::string name = IsolatedPlugin(library, "killed");
   EXPECT_EQ(library.Expand("$tovra[" + name + ",x]"), "ok:x");
-  // Killed while it waits: the next call finds it gone and leaves nothing,
-  // and the one after goes to a fresh surrogate.
   // Killed while it waits: the next call finds it gone and goes to a fresh
   // one, which the call after keeps.
   std::vector<HANDLE> waiting = OpenToWait(Surrogates());

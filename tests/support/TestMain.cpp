@@ -1,9 +1,10 @@
 // The test programs' main: GoogleTest's, a line for each test suite with
 // its counts (scripts/test shows those of the plug-in suites), and one line
-// at the end that says every test ran and passed. CTest takes a test program for passed only when
-// it prints that line (tests/CMakeLists.txt): under Wine a program that ends
-// abruptly, say at a stack overflow with no guard left, may end with exit
-// code 0 without having run the rest of its tests.
+// at the end that says every test ran and passed. CTest takes a test
+// program for passed only when it prints that line (tests/CMakeLists.txt):
+// under Wine a program that ends abruptly, say at a stack overflow with no
+// guard left, may end with exit code 0 without having run the rest of its
+// tests.
 #include <gtest/gtest.h>
 
 #include <cstdio>
